@@ -1,0 +1,149 @@
+#include <windows.h>
+#include <shellapi.h>
+#include "app/app.h"
+#include "dialogs/dialogs.h"
+#include "editor/editor.h"
+#include "exchange/exchange.h"
+#include "res/resource.h"
+
+HFONT NormalFont;
+HFONT BoldFont;
+COLORREF HighlightTextColour;
+COLORREF WindowTextColour;
+COLORREF HighlightColour;
+COLORREF WindowColour;
+COLORREF ButtonFaceColour;
+COLORREF ButtonTextColour;
+
+static const int EditIds[] = {IDC_NAME, IDC_EXE_PATH, IDC_MENU_TEXT, IDC_STATUS_TEXT};
+
+static void CreateFonts(HWND hwnd)
+{
+    HFONT dialogFont = (HFONT)SendDlgItemMessageA(hwnd, IDC_NAME, WM_GETFONT, 0, 0);
+    LOGFONTA logFont;
+    GetObjectA(dialogFont, sizeof logFont, &logFont);
+    NormalFont = CreateFontIndirectA(&logFont);
+    logFont.lfWeight = FW_BOLD;
+    BoldFont = CreateFontIndirectA(&logFont);
+    SendDlgItemMessageA(hwnd, IDC_NAME, WM_SETFONT, (WPARAM)BoldFont, FALSE);
+}
+
+static void LoadColours()
+{
+    HighlightTextColour = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    WindowTextColour = GetSysColor(COLOR_WINDOWTEXT);
+    HighlightColour = GetSysColor(COLOR_HIGHLIGHT);
+    WindowColour = GetSysColor(COLOR_WINDOW);
+    ButtonFaceColour = GetSysColor(COLOR_BTNFACE);
+    ButtonTextColour = GetSysColor(COLOR_BTNTEXT);
+}
+
+// Drops are the window's whole reason for WS_EX_ACCEPTFILES; an elevated window would otherwise
+// refuse them from a non-elevated Explorer.
+static void AllowDropsFromLowerIntegrity(HWND hwnd)
+{
+    typedef BOOL(WINAPI * FilterFunction)(HWND, UINT, DWORD, void *);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    FilterFunction filter =
+        user32 ? (FilterFunction)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx")
+               : NULL;
+    if (!filter) return;
+    filter(hwnd, WM_DROPFILES, MSGFLT_ALLOW, NULL);
+    filter(hwnd, WM_COPYDATA, MSGFLT_ALLOW, NULL);
+    filter(hwnd, 0x0049 /* WM_COPYGLOBALDATA */, MSGFLT_ALLOW, NULL);
+}
+
+static void OnInitDialog(HWND hwnd)
+{
+    MainWindow = hwnd;
+    PrepareToolbarButtons();
+    SaveEditProcedure(hwnd);
+    CreateFonts(hwnd);
+    SubclassEdits(hwnd);
+    SubclassToolList(hwnd);
+    RefreshToolList(hwnd);
+    CreateToolbarAndStatusBar(hwnd);
+    for (int id : EditIds)
+        SendDlgItemMessageA(hwnd, id, EM_LIMITTEXT, 256, 0);
+    CreateTooltips(hwnd);
+    SetClassLongPtrA(hwnd, GCLP_HICON,
+                     (LONG_PTR)LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_KORVANEL)));
+    SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
+    SetMenuDefaultItem(GetSubMenu(GetMenu(hwnd), 1), IDM_OPEN, FALSE);
+    AllowDropsFromLowerIntegrity(hwnd);
+}
+
+static void OnDestroy(HWND hwnd)
+{
+    DestroyTooltips();
+    RestoreToolList(hwnd);
+    // Destroying the list deletes every item, which frees each ToolEntry and its icon.
+    DestroyWindow(GetDlgItem(hwnd, IDC_TOOL_LIST));
+    DestroyWindow(GetDlgItem(hwnd, IDC_NAME));
+    DeleteObject(NormalFont);
+    DeleteObject(BoldFont);
+    NormalFont = BoldFont = NULL;
+    RestoreEdits(hwnd);
+    RemovePropA(hwnd, "Korvanel");
+    PostQuitMessage(0);
+}
+
+static void FocusField(HWND hwnd, int id)
+{
+    SetFocus(GetDlgItem(hwnd, id));
+}
+
+static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) { // menu, accelerator and toolbar arrive alike
+    case IDT_CAL:
+    case IDM_CAL: SaveCalLauncher(hwnd); break;
+    case IDT_REFRESH:
+    case IDM_REFRESH: RefreshToolList(hwnd); break;
+    case IDT_REGISTER:
+    case IDM_REGISTER: RegisterFields(hwnd); break;
+    case IDT_DELETE:
+    case IDM_DELETE: DeleteSelectedEntry(hwnd); break;
+    case IDM_EXIT: DestroyWindow(hwnd); return;
+    case IDM_ABOUT: ShowAboutBox(hwnd); break;
+    case IDM_REGISTER_SELF: RegisterSelf(hwnd); break;
+    case IDM_FOCUS_NAME: FocusField(hwnd, IDC_NAME); break;
+    case IDM_FOCUS_MENU_TEXT: FocusField(hwnd, IDC_MENU_TEXT); break;
+    case IDM_FOCUS_EXE_PATH: FocusField(hwnd, IDC_EXE_PATH); break;
+    case IDM_FOCUS_STATUS_TEXT: FocusField(hwnd, IDC_STATUS_TEXT); break;
+    case IDM_README: OpenHelpDocument("readme.txt"); break;
+    case IDM_HISTORY: OpenHelpDocument("history.txt"); break;
+    case IDM_IMPORT: ImportEntries(hwnd); break;
+    case IDM_EXPORT: ExportEntries(hwnd); break;
+    case IDM_OPEN: OpenSelectedEntry(hwnd); break;
+    }
+    // Control notifications share WM_COMMAND; no command identifier equals these two controls.
+    if (LOWORD(wParam) == IDC_TOOL_LIST) {
+        if (HIWORD(wParam) == LBN_SELCHANGE)
+            ShowSelectedEntry(hwnd);
+        else if (HIWORD(wParam) == LBN_DBLCLK)
+            SendMessageA(hwnd, WM_COMMAND, IDM_OPEN, 0);
+    } else if (LOWORD(wParam) == IDC_BROWSE && HIWORD(wParam) == BN_CLICKED) {
+        BrowseForProgram(hwnd);
+    }
+    (void)lParam;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG: OnInitDialog(hwnd); return TRUE;
+    case WM_COMMAND: OnCommand(hwnd, wParam, lParam); return FALSE;
+    case WM_MEASUREITEM: MeasureToolItem((MEASUREITEMSTRUCT *)lParam); return TRUE;
+    case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT *)lParam);
+    case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT *)lParam); return TRUE;
+    case WM_NCPAINT: PaintDressing(hwnd); return FALSE;
+    case WM_SYSCOLORCHANGE: LoadColours(); return FALSE;
+    case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
+    case WM_MENUSELECT: ShowMenuHelp(hwnd, wParam, lParam); return FALSE;
+    case WM_DROPFILES: TakeDroppedFile(hwnd, (HDROP)wParam); return FALSE;
+    case WM_CLOSE: DestroyWindow(hwnd); return FALSE;
+    case WM_DESTROY: OnDestroy(hwnd); return FALSE;
+    }
+    return FALSE;
+}

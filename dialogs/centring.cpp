@@ -1,0 +1,84 @@
+#include <windows.h>
+#include "dialogs/dialogs.h"
+
+HHOOK CentringHookHandle;
+
+POINT CentredOrigin(SIZE window, const RECT &centre, const RECT &limits)
+{
+    // Halve separately, truncating toward zero; a shift would floor negative co-ordinates instead.
+    int x = (centre.left + centre.right) / 2 - window.cx / 2;
+    int y = (centre.top + centre.bottom) / 2 - window.cy / 2;
+    if (x < limits.left)
+        x = limits.left;
+    else if (x + window.cx > limits.right)
+        x = limits.right - window.cx;
+    if (y < limits.top)
+        y = limits.top;
+    else if (y + window.cy > limits.bottom)
+        y = limits.bottom - window.cy;
+    return POINT{x, y};
+}
+
+void CentreOnOwner(HWND window, HWND centreOn)
+{
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    bool child = (style & WS_CHILD) != 0;
+    if (!centreOn) {
+        centreOn = child ? GetParent(window) : GetWindow(window, GW_OWNER);
+        if (centreOn) {
+            // Lets an owner name another window to centre on; none of ours answers it.
+            HWND other = (HWND)SendMessageA(centreOn, 0x036B, 0, 0);
+            if (other) centreOn = other;
+        }
+    }
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
+
+    RECT limits, centre;
+    if (!child) {
+        if (centreOn) {
+            LONG ownerStyle = GetWindowLongA(centreOn, GWL_STYLE);
+            if (!(ownerStyle & WS_VISIBLE) || (ownerStyle & WS_MINIMIZE)) centreOn = NULL;
+        }
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &limits, 0);
+        if (centreOn)
+            GetWindowRect(centreOn, &centre);
+        else
+            centre = limits;
+    } else {
+        HWND parent = GetParent(window);
+        GetClientRect(parent, &limits);
+        if (centreOn) {
+            GetClientRect(centreOn, &centre);
+            MapWindowPoints(centreOn, parent, (POINT *)&centre, 2);
+        } else {
+            centre = limits;
+        }
+    }
+    POINT origin = CentredOrigin(size, centre, limits);
+    SetWindowPos(window, NULL, origin.x, origin.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The hook acts when WM_INITDIALOG returns rather than before it arrives: a message box centres
+// itself on the screen while handling that message, which would undo an earlier move.
+LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code < 0) return CallNextHookEx(CentringHookHandle, code, wParam, lParam);
+    const CWPRETSTRUCT *call = (const CWPRETSTRUCT *)lParam;
+    if (call->message == WM_INITDIALOG) CentreOnOwner(call->hwnd, GetParent(call->hwnd));
+    return 0;
+}
+
+void InstallCentringHook()
+{
+    CentringHookHandle =
+        SetWindowsHookExA(WH_CALLWNDPROCRET, CentringHook, NULL, GetCurrentThreadId());
+}
+
+void RemoveCentringHook()
+{
+    UnhookWindowsHookEx(CentringHookHandle);
+    CentringHookHandle = NULL;
+}

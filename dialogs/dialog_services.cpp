@@ -1,0 +1,76 @@
+#include <windows.h>
+#include <commdlg.h>
+#include <stdio.h>
+#include "app/app.h"
+#include "dialogs/dialogs.h"
+
+static const char *DefaultCaption(UINT style)
+{
+    switch (style & MB_ICONMASK) {
+    case MB_ICONHAND: return "エラー";
+    case MB_ICONQUESTION: return "確認";
+    case MB_ICONEXCLAMATION: return "警告";
+    case MB_ICONASTERISK: return "情報";
+    }
+    return "";
+}
+
+int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
+{
+    MSGBOXPARAMSA params;
+    ZeroMemory(&params, sizeof params);
+    params.cbSize = sizeof params;
+    params.hwndOwner = owner;
+    params.hInstance = AppInstance;
+    params.lpszText = text;
+    params.lpszCaption = caption[0] ? caption : DefaultCaption(style);
+    params.dwStyle = style;
+    params.dwLanguageId = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+    if (!CentringHookHandle) InstallCentringHook();
+    int result = MessageBoxIndirectA(&params);
+    RemoveCentringHook();
+    return result;
+}
+
+void ReportSystemError(HWND owner, DWORD number)
+{
+    char text[1024];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                                  number, 0, text, sizeof text - 1, NULL);
+    // The system has no text for some numbers; the box still has to say what went wrong.
+    if (length == 0) snprintf(text, sizeof text, "エラーが発生しました (エラー番号 %lu)。", number);
+    text[sizeof text - 1] = '\0';
+    ShowMessage(owner, text, "", MB_OK | MB_ICONHAND);
+}
+
+INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param)
+{
+    if (!CentringHookHandle) InstallCentringHook();
+    INT_PTR result = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(templateId), owner, proc, param);
+    RemoveCentringHook();
+    return result;
+}
+
+void PrepareFileDialog(OPENFILENAMEA *ofn, HWND owner, char *file, const char *filter,
+                       const char *title, DWORD flags, const char *defaultExtension)
+{
+    ZeroMemory(ofn, sizeof *ofn);
+    // The record without the later members: 76 bytes on 32-bit Windows, its own size on 64-bit.
+    ofn->lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn->hwndOwner = owner;
+    ofn->lpstrFilter = filter;
+    ofn->nFilterIndex = 0;
+    ofn->lpstrFile = file;
+    ofn->nMaxFile = MAX_PATH;
+    ofn->lpstrTitle = title;
+    ofn->Flags = flags;
+    ofn->lpstrDefExt = defaultExtension;
+}
+
+void RunFileDialogSpan(OPENFILENAMEA *ofn, bool saving, FileDialogWork work, void *context)
+{
+    InstallCentringHook();
+    BOOL chosen = saving ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
+    if (chosen == TRUE) work(ofn->hwndOwner, ofn->lpstrFile, context);
+    RemoveCentringHook();
+}

@@ -1,0 +1,159 @@
+#include <windows.h>
+#include <commctrl.h>
+#include "app/app.h"
+#include "editor/editor.h"
+#include "res/resource.h"
+
+static WNDPROC SavedListProcedure;
+
+static HWND ToolList(HWND hwnd)
+{
+    return GetDlgItem(hwnd, IDC_TOOL_LIST);
+}
+
+static void NotifySelectionChange(HWND hwnd)
+{
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_TOOL_LIST, LBN_SELCHANGE),
+                 (LPARAM)ToolList(hwnd));
+}
+
+static void AddToolItem(ToolEntry *entry, void *context)
+{
+    HWND list = (HWND)context;
+    LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)entry);
+    if (index < 0) {
+        FreeToolEntry(entry);
+        return;
+    }
+    SendMessageA(list, LB_SETITEMDATA, (WPARAM)index, (LPARAM)entry);
+}
+
+void RefreshToolList(HWND hwnd)
+{
+    HWND list = ToolList(hwnd);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    NotifySelectionChange(hwnd);
+    // Redrawing is off while the list fills, so that a long list is painted once at the end.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    bool opened = ReadToolEntries(AddToolItem, list);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    if (opened) InvalidateRect(list, NULL, TRUE);
+}
+
+ToolEntry *SelectedToolEntry(HWND hwnd)
+{
+    LRESULT index = SendMessageA(ToolList(hwnd), LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return NULL;
+    LRESULT data = SendMessageA(ToolList(hwnd), LB_GETITEMDATA, (WPARAM)index, 0);
+    return data == LB_ERR ? NULL : (ToolEntry *)data;
+}
+
+void ShowSelectedEntry(HWND hwnd)
+{
+    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    SetDlgItemTextA(hwnd, IDC_NAME, entry ? entry->name : "");
+    SetDlgItemTextA(hwnd, IDC_EXE_PATH, entry ? entry->path : "");
+    SetDlgItemTextA(hwnd, IDC_MENU_TEXT, entry ? entry->menuText : "");
+    SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, entry ? entry->statusText : "");
+}
+
+void MeasureToolItem(MEASUREITEMSTRUCT *item)
+{
+    if (item->itemHeight < 34) item->itemHeight = 34;
+}
+
+BOOL DrawToolItem(const DRAWITEMSTRUCT *item)
+{
+    if (item->itemID == (UINT)-1) return FALSE;
+    const ToolEntry *entry = (const ToolEntry *)item->itemData;
+    HDC hdc = item->hDC;
+    TEXTMETRICA metrics;
+    GetTextMetricsA(hdc, &metrics);
+
+    bool selected = (item->itemState & ODS_SELECTED) != 0;
+    bool focused = GetFocus() == item->hwndItem;
+    COLORREF background, text;
+    if (focused) {
+        background = selected ? HighlightColour : WindowColour;
+        text = selected ? HighlightTextColour : WindowTextColour;
+    } else {
+        background = selected ? ButtonFaceColour : WindowColour;
+        text = selected ? ButtonTextColour : WindowTextColour;
+    }
+    SetBkColor(hdc, background);
+    SetTextColor(hdc, text);
+    HGDIOBJ previousFont = selected ? SelectObject(hdc, BoldFont) : NULL;
+
+    const RECT &r = item->rcItem;
+    int x = 2 * (LOWORD(GetDialogBaseUnits()) / 4) + 32;
+    int y = (r.top + r.bottom - metrics.tmHeight) / 2;
+    const char *name = entry ? entry->name : "";
+    ExtTextOutA(hdc, x, y, ETO_OPAQUE | ETO_CLIPPED, &r, name, lstrlenA(name), NULL);
+    if (entry && entry->icon) DrawIcon(hdc, 1, r.top + 1, entry->icon);
+
+    if (selected) {
+        if (focused) DrawFocusRect(hdc, &r);
+        SelectObject(hdc, previousFont);
+    }
+    return TRUE;
+}
+
+void FreeToolItem(const DELETEITEMSTRUCT *item)
+{
+    if (item->CtlID == IDC_TOOL_LIST && item->itemData) FreeToolEntry((ToolEntry *)item->itemData);
+}
+
+static void ShowToolsPopup(HWND list, POINT screenPoint)
+{
+    HMENU popup = GetSubMenu(GetMenu(MainWindow), 1);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, MainWindow, NULL);
+    (void)list;
+}
+
+static void OnRightButtonDown(HWND list, LPARAM lParam)
+{
+    POINT point = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    ClientToScreen(list, &point);
+    int index = LBItemFromPt(list, point, FALSE);
+    if (index >= 0) {
+        SetFocus(list);
+        SendMessageA(list, LB_SETCURSEL, (WPARAM)index, 0);
+        NotifySelectionChange(MainWindow);
+    }
+    ShowToolsPopup(list, point);
+}
+
+static void OnApplicationsKey(HWND list)
+{
+    POINT point = {0, 0};
+    LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    RECT r;
+    if (index != LB_ERR &&
+        SendMessageA(list, LB_GETITEMRECT, (WPARAM)index, (LPARAM)&r) != LB_ERR) {
+        point.x = 16;
+        point.y = r.top + (r.bottom - r.top) / 2;
+    }
+    ClientToScreen(list, &point);
+    ShowToolsPopup(list, point);
+}
+
+static LRESULT CALLBACK ToolListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_RBUTTONDOWN)
+        OnRightButtonDown(list, lParam);
+    else if (msg == WM_KEYDOWN && wParam == VK_APPS)
+        OnApplicationsKey(list);
+    return CallWindowProcA(SavedListProcedure, list, msg, wParam, lParam);
+}
+
+void SubclassToolList(HWND hwnd)
+{
+    SavedListProcedure =
+        (WNDPROC)SetWindowLongPtrA(ToolList(hwnd), GWLP_WNDPROC, (LONG_PTR)ToolListProc);
+}
+
+void RestoreToolList(HWND hwnd)
+{
+    if (SavedListProcedure)
+        SetWindowLongPtrA(ToolList(hwnd), GWLP_WNDPROC, (LONG_PTR)SavedListProcedure);
+}

@@ -1,0 +1,139 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <string.h>
+#include "app/app.h"
+#include "res/resource.h"
+#include "store/store.h"
+
+void LoadToolsMenuKey(char *buffer, int size)
+{
+    buffer[0] = '\0';
+    LoadStringA(AppInstance ? AppInstance : GetModuleHandleA(NULL), IDS_TOOLS_MENU_KEY, buffer,
+                size);
+}
+
+bool BuildToolKeyPath(const char *name, char *path)
+{
+    char key[TOOLS_MENU_KEY_SIZE];
+    LoadToolsMenuKey(key, sizeof key);
+    size_t keyLength = strlen(key), nameLength = strlen(name);
+    ZeroMemory(path, TOOL_KEY_PATH_SIZE);
+    if (keyLength + 1 + nameLength + 1 > TOOL_KEY_PATH_SIZE) return false;
+    memcpy(path, key, keyLength);
+    path[keyLength] = '\\';
+    memcpy(path + keyLength + 1, name, nameLength + 1);
+    return true;
+}
+
+// Another program may have stored a value of any type or one without its terminator; the field
+// is always a terminated string, and a value that does not fit leaves it empty.
+static void ReadText(HKEY key, const char *valueName, char *text)
+{
+    DWORD size = TOOL_TEXT_SIZE;
+    if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)text, &size) != ERROR_SUCCESS) {
+        text[0] = '\0';
+    } else if (size < TOOL_TEXT_SIZE) {
+        text[size] = '\0';
+    } else if (text[TOOL_TEXT_SIZE - 1] != '\0') {
+        text[0] = '\0';
+    }
+}
+
+static void ReadEntryValues(ToolEntry *entry)
+{
+    char path[TOOL_KEY_PATH_SIZE];
+    HKEY key;
+    if (!BuildToolKeyPath(entry->name, path)) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    ReadText(key, "ExePath", entry->path);
+    SHFILEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    if (SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) entry->icon = info.hIcon;
+    ReadText(key, "MenuText", entry->menuText);
+    ReadText(key, "StatusBarText", entry->statusText);
+    RegCloseKey(key);
+}
+
+bool ReadToolEntries(ToolEntrySink sink, void *context)
+{
+    char keyName[TOOLS_MENU_KEY_SIZE];
+    HKEY key;
+    LoadToolsMenuKey(keyName, sizeof keyName);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    // A single failing index still counts as an entry, but a key deleted under the walk fails for
+    // every index after it, so a run of failures ends the walk.
+    int failuresInARow = 0;
+    for (DWORD index = 0; failuresInARow < 8; index++) {
+        char name[TOOL_TEXT_SIZE] = "";
+        DWORD length = sizeof name;
+        LONG result = RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL);
+        if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED) break;
+        failuresInARow = result == ERROR_SUCCESS ? 0 : failuresInARow + 1;
+        name[sizeof name - 1] = '\0';
+        ToolEntry *entry = (ToolEntry *)GlobalAlloc(GPTR, sizeof(ToolEntry));
+        if (!entry) break;
+        lstrcpynA(entry->name, name, sizeof entry->name);
+        if (result == ERROR_SUCCESS) ReadEntryValues(entry);
+        sink(entry, context);
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+void FreeToolEntry(ToolEntry *entry)
+{
+    if (!entry) return;
+    if (entry->icon) DestroyIcon(entry->icon);
+    GlobalFree(entry);
+}
+
+static void WriteText(HKEY key, const char *valueName, const char *text)
+{
+    RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+}
+
+LONG WriteToolEntry(const char *name, const char *path, const char *menuText,
+                    const char *statusText)
+{
+    char keyPath[TOOL_KEY_PATH_SIZE];
+    HKEY key;
+    if (!BuildToolKeyPath(name, keyPath)) return ERROR_FILENAME_EXCED_RANGE;
+    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, NULL, &key, NULL);
+    if (result != ERROR_SUCCESS) return result;
+    WriteText(key, "ExePath", path);
+    WriteText(key, "MenuText", menuText);
+    WriteText(key, "StatusBarText", statusText);
+    WriteText(key, "Type", "Generic");
+    RegCloseKey(key);
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteToolEntry(const char *name)
+{
+    char keyPath[TOOL_KEY_PATH_SIZE];
+    if (!BuildToolKeyPath(name, keyPath)) return ERROR_FILENAME_EXCED_RANGE;
+    return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath);
+}
+
+LONG DeleteKeyTree(HKEY parent, const char *path)
+{
+    HKEY key;
+    LONG result = RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);
+    if (result != ERROR_SUCCESS) return result;
+    // Always ask for index 0: every subkey found is deleted before the next call.
+    for (;;) {
+        // Room for the longest name the registry allows (255 characters) and its terminator.
+        char name[256];
+        DWORD length = sizeof name;
+        result = RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL);
+        if (result != ERROR_SUCCESS) break;
+        result = DeleteKeyTree(key, name);
+        if (result != ERROR_SUCCESS) break;
+    }
+    if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
+        result = RegDeleteKeyA(parent, path);
+    RegCloseKey(key);
+    return result;
+}
