@@ -32,6 +32,8 @@ TEST_F(AboutBoxTest, OpensCentredOnMainWindowWithTheProgramsOwnVersionTexts)
     EXPECT_NEAR(mainCentre.x, boxCentre.x, 1);
     EXPECT_NEAR(mainCentre.y, boxCentre.y, 1);
     EXPECT_FALSE(IsWindowEnabled(app.main));
+    // Enter reaches the default button only while the focus is not in the multi-line field.
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), FocusedControl(app));
 
     std::string program = ProgramPath();
     EXPECT_EQ(VersionString(program, "FileDescription"), ItemText(box, IDC_ABOUT_TITLE));
