@@ -429,23 +429,3 @@ TEST(RunFileDialogSpan, ChosenFileIsWorkedOnWithTheHookAndABoxInsideEndsIt)
     EXPECT_EQ("作業中の警告", answerer.boxText);
     ExpectCentredOn(WindowRect(answerer.owner), answerer.box);
 }
-
-TEST(PrepareFileDialog, FillsTheRecordWithThePlatformsOldSize)
-{
-    char file[MAX_PATH] = "x";
-    OPENFILENAMEA ofn;
-    memset(&ofn, 0xCC, sizeof ofn);
-    HWND owner = (HWND)(INT_PTR)0x1234;
-    PrepareFileDialog(&ofn, owner, file, "a\0*.a\0", "title", 0xA006, "cal");
-    EXPECT_EQ((DWORD)OPENFILENAME_SIZE_VERSION_400A, ofn.lStructSize);
-    EXPECT_EQ(owner, ofn.hwndOwner);
-    EXPECT_EQ(file, ofn.lpstrFile);
-    EXPECT_EQ((DWORD)MAX_PATH, ofn.nMaxFile);
-    EXPECT_EQ((DWORD)0xA006, ofn.Flags);
-    EXPECT_STREQ("cal", ofn.lpstrDefExt);
-    EXPECT_STREQ("title", ofn.lpstrTitle);
-    EXPECT_EQ(NULL, ofn.hInstance);
-    EXPECT_EQ(NULL, ofn.lpstrInitialDir);
-    EXPECT_EQ(NULL, ofn.lpfnHook);
-    EXPECT_EQ(0u, ofn.FlagsEx); // zeroed beyond the old size too
-}
