@@ -25,9 +25,35 @@ Question AnswerQuestion(HWND owner, int button, DWORD timeoutMs)
     return question;
 }
 
+void Settle(HWND main)
+{
+    // The marker is a limit that no one uses, posted to a field, which lives on the same thread
+    // and queue as the main window; posted messages are taken in order.
+    HWND field = GetDlgItem(main, IDC_NAME);
+    const WPARAM marker = 4321;
+    PostMessageA(field, EM_SETLIMITTEXT, marker, 0);
+    Eventually([&] {
+        DWORD_PTR limit = 0;
+        SendMessageTimeoutA(field, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &limit);
+        return limit == marker;
+    });
+    DWORD_PTR result;
+    SendMessageTimeoutA(field, EM_SETLIMITTEXT, 256, 0, SMTO_NORMAL, 5000, &result);
+}
+
+bool Eventually(const std::function<bool()> &done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 std::string UnexpectedDialog(HWND owner, DWORD timeoutMs)
 {
-    Sync(owner);
+    Settle(owner);
     HWND box = WaitForDialog(owner, timeoutMs);
     if (!box) return "";
     std::string seen = Text(box) + ": " + BoxText(box);
@@ -74,7 +100,7 @@ bool DropFiles(const App &app, const std::vector<std::string> &paths)
         written != block.size())
         return false;
     PostMessageA(app.main, WM_DROPFILES, (WPARAM)remote, 0);
-    Sync(app.main);
+    Settle(app.main);
     return true;
 }
 

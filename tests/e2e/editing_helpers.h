@@ -2,6 +2,7 @@
 // What the editing and pre-fill tests need beyond the driver: message boxes read with their
 // buttons, real drops, the Browse dialog, and the registry as the user cannot see it.
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "tests/e2e/driver.h"
@@ -16,6 +17,12 @@ struct Question {
     bool yes = false, no = false, ok = false;
 };
 Question AnswerQuestion(HWND owner, int button, DWORD timeoutMs = 5000);
+// Waits until the program has handled every message posted to it so far. A sent message (such
+// as the driver's Sync) overtakes posted ones, so a posted marker is needed to know that.
+void Settle(HWND main);
+// Polls until done() holds; false after the time.
+bool Eventually(const std::function<bool()> &done, DWORD timeoutMs = 5000);
+
 // "" when no dialog of the owner shows up within the time; else its caption and text (closed).
 std::string UnexpectedDialog(HWND owner, DWORD timeoutMs = 700);
 
