@@ -491,6 +491,27 @@ void PressKey(WORD vk)
     SendInput(2, input, sizeof input[0]);
 }
 
+bool SettleWithin(HWND main, DWORD timeoutMs)
+{
+    // A limit that no one uses, posted to a field on the main window's thread: posted messages
+    // are taken in order, by the main loop or by a modal one, so once it has arrived, whatever
+    // command ran before it has ended or is waiting for the user.
+    HWND field = GetDlgItem(main, IDC_NAME);
+    const WPARAM marker = 4322;
+    PostMessageA(field, EM_SETLIMITTEXT, marker, 0);
+    DWORD start = GetTickCount();
+    bool settled = false;
+    while (!settled && GetTickCount() - start < timeoutMs) {
+        DWORD_PTR limit = 0;
+        settled = SendMessageTimeoutA(field, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 200, &limit) &&
+                  limit == marker;
+        if (!settled) Sleep(20);
+    }
+    DWORD_PTR result;
+    SendMessageTimeoutA(field, EM_SETLIMITTEXT, 256, 0, SMTO_NORMAL, 5000, &result);
+    return settled;
+}
+
 void Select(const App &app, int index)
 {
     HWND list = GetDlgItem(app.main, IDC_TOOL_LIST);
@@ -506,6 +527,64 @@ int IndexOf(const App &app, const std::string &name)
     for (size_t i = 0; i < names.size(); i++)
         if (_stricmp(names[i].c_str(), name.c_str()) == 0) return (int)i;
     return -1;
+}
+
+bool PutNestedKeys(const std::string &entry, int levels, const char *name)
+{
+    std::string path = std::string(ToolsMenuKey) + "\\" + entry;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
+        return false;
+    bool made = true;
+    for (int level = 0; made && level < levels; level++) {
+        HKEY next;
+        made = RegCreateKeyExA(key, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &next, NULL) ==
+               ERROR_SUCCESS;
+        RegCloseKey(key);
+        key = made ? next : NULL;
+    }
+    if (key) RegCloseKey(key);
+    return made;
+}
+
+int NestedDepth(const std::string &entry)
+{
+    std::string path = std::string(ToolsMenuKey) + "\\" + entry;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return -1;
+    int depth = 0;
+    for (;;) {
+        char name[256];
+        DWORD length = sizeof name;
+        HKEY next;
+        if (RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS ||
+            RegOpenKeyExA(key, name, 0, KEY_READ, &next) != ERROR_SUCCESS)
+            break;
+        RegCloseKey(key);
+        key = next;
+        depth++;
+    }
+    RegCloseKey(key);
+    return depth;
+}
+
+HeldFile::HeldFile(const std::string &path)
+{
+    handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+HeldFile::~HeldFile()
+{
+    Release();
+}
+
+void HeldFile::Release()
+{
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
 }
 
 } // namespace endurance

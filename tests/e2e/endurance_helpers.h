@@ -42,8 +42,34 @@ bool WaitUntilNoPopupMenu(DWORD processId, DWORD timeoutMs = 3000);
 void RightClick(POINT screen);
 void PressKey(WORD vk);
 
+// Waits until the program has handled every message posted to it so far, or shows a modal
+// window: a long command ends within the time. False after the time.
+bool SettleWithin(HWND main, DWORD timeoutMs);
+
 // Selects the item as the list's own selection change does, without a click.
 void Select(const driver::App &app, int index);
 int IndexOf(const driver::App &app, const std::string &name); // -1 when not listed
+
+// Creates the entry's key and a chain of subkeys below it, each named name, one level at a time
+// below the key before: the registry refuses a path as long as the whole chain.
+bool PutNestedKeys(const std::string &entry, int levels, const char *name = "a");
+// How far the chain of first subkeys below the entry goes down; -1 when the entry is missing.
+int NestedDepth(const std::string &entry);
+
+// A file that this process holds open with no sharing at all, as another program may.
+class HeldFile
+{
+  public:
+    explicit HeldFile(const std::string &path);
+    ~HeldFile();
+    bool Held() const
+    {
+        return handle != INVALID_HANDLE_VALUE;
+    }
+    void Release();
+
+  private:
+    HANDLE handle;
+};
 
 } // namespace endurance
