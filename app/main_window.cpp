@@ -137,7 +137,7 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_MEASUREITEM: MeasureToolItem((MEASUREITEMSTRUCT *)lParam); return TRUE;
     case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT *)lParam);
     case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT *)lParam); return TRUE;
-    case WM_NCPAINT: PaintDressing(hwnd); return FALSE;
+    case WM_PAINT: PaintDressing(hwnd); return TRUE;
     case WM_SYSCOLORCHANGE: LoadColours(); return FALSE;
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
     case WM_MENUSELECT: ShowMenuHelp(hwnd, wParam, lParam); return FALSE;

@@ -1,13 +1,175 @@
 #include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
 #include "app/app.h"
+#include "res/resource.h"
 
-void PrepareToolbarButtons() {}
-void CreateToolbarAndStatusBar(HWND) {}
-void CreateTooltips(HWND) {}
-void DestroyTooltips() {}
-void ApplyGreyingRule(HWND, HMENU) {}
-void ShowMenuHelp(HWND, WPARAM, LPARAM) {}
+static HWND Toolbar;
+static HWND StatusBar;
+static HWND TooltipWindow;
+
+// The four buttons and the one separator description that is inserted twice. Images are filled in
+// once the bitmaps have been added, because only then are their indexes known.
+static TBBUTTON RegisterButton, DeleteButton, CalButton, RefreshButton, Separator;
+
+static TBBUTTON Button(int command)
+{
+    TBBUTTON button;
+    ZeroMemory(&button, sizeof button);
+    button.idCommand = command;
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = command ? TBSTYLE_BUTTON : TBSTYLE_SEP;
+    return button;
+}
+
+void PrepareToolbarButtons()
+{
+    RegisterButton = Button(IDT_REGISTER);
+    DeleteButton = Button(IDT_DELETE);
+    CalButton = Button(IDT_CAL);
+    RefreshButton = Button(IDT_REFRESH);
+    Separator = Button(0);
+    InitCommonControls();
+}
+
+DWORD LibraryVersion(const char *library)
+{
+    HMODULE module = LoadLibraryA(library);
+    if (!module) return 0;
+    DLLGETVERSIONPROC getVersion =
+        (DLLGETVERSIONPROC)(void *)GetProcAddress(module, "DllGetVersion");
+    DWORD version = 0;
+    if (getVersion) {
+        DLLVERSIONINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        if (getVersion(&info) == S_OK) version = MAKELONG(info.dwMinorVersion, info.dwMajorVersion);
+    }
+    FreeLibrary(module);
+    return version;
+}
+
 DWORD CommonControlsVersion()
 {
-    return 0;
+    return LibraryVersion("comctl32.dll");
+}
+
+static int AddBitmap(HINSTANCE instance, UINT_PTR id, int count)
+{
+    TBADDBITMAP bitmap = {instance, id};
+    return (int)SendMessageA(Toolbar, TB_ADDBITMAP, (WPARAM)count, (LPARAM)&bitmap);
+}
+
+static void AddButtons(TBBUTTON *buttons, int count)
+{
+    SendMessageA(Toolbar, TB_ADDBUTTONSA, (WPARAM)count, (LPARAM)buttons);
+}
+
+static void CreateToolbar(HWND hwnd)
+{
+    Toolbar = CreateToolbarEx(hwnd, 0x5000014C, IDC_TOOLBAR, 0, AppInstance, 0, NULL, 0, 0, 0, 0, 0,
+                              sizeof(TBBUTTON));
+    int standard = AddBitmap(HINST_COMMCTRL, IDB_STD_SMALL_COLOR, 2);
+    TBBUTTON pair[2] = {RegisterButton, DeleteButton};
+    pair[0].iBitmap = standard + STD_FILESAVE;
+    pair[1].iBitmap = standard + STD_DELETE;
+    AddButtons(pair, 2);
+    CalButton.iBitmap = AddBitmap(AppInstance, IDB_CAL, 1);
+    AddButtons(&CalButton, 1);
+    RefreshButton.iBitmap = AddBitmap(AppInstance, IDB_REFRESH, 1);
+    AddButtons(&RefreshButton, 1);
+    SendMessageA(Toolbar, TB_INSERTBUTTONA, 2, (LPARAM)&Separator);
+    SendMessageA(Toolbar, TB_INSERTBUTTONA, 4, (LPARAM)&Separator);
+    // CCS_NOPARENTALIGN and CCS_NORESIZE keep this place in the header strip for good.
+    SetWindowPos(Toolbar, NULL, 330, 1, 110, 25, SWP_NOZORDER);
+
+    // Flat buttons only exist from comctl32 4.70 on; older libraries draw garbage with the style.
+    if (CommonControlsVersion() >= MAKELONG(70, 4)) {
+        SetWindowLongA(Toolbar, GWL_STYLE, GetWindowLongA(Toolbar, GWL_STYLE) | TBSTYLE_FLAT);
+        InvalidateRect(Toolbar, NULL, TRUE);
+    }
+}
+
+void CreateToolbarAndStatusBar(HWND hwnd)
+{
+    CreateToolbar(hwnd);
+    StatusBar = CreateStatusWindowA(0x50000003, NULL, hwnd, IDC_STATUS_BAR);
+    SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
+}
+
+static void AddTool(HWND tool, UINT_PTR id, const RECT &rect, const char *text)
+{
+    TOOLINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = tool;
+    info.uId = id;
+    info.rect = rect;
+    info.hinst = AppInstance;
+    info.lpszText = (char *)text;
+    SendMessageA(TooltipWindow, TTM_ADDTOOLA, 0, (LPARAM)&info);
+}
+
+static void AddControlTooltip(HWND control, const char *text)
+{
+    RECT rect;
+    GetClientRect(control, &rect);
+    AddTool(control, 0, rect, text);
+}
+
+static void AddButtonTooltip(HWND toolbar, int command, const char *text)
+{
+    RECT rect = {0, 0, 0, 0};
+    LRESULT position = SendMessageA(toolbar, TB_COMMANDTOINDEX, (WPARAM)command, 0);
+    SendMessageA(toolbar, TB_GETITEMRECT, (WPARAM)position, (LPARAM)&rect);
+    AddTool(toolbar, (UINT_PTR)command, rect, text);
+    SendMessageA(toolbar, TB_SETTOOLTIPS, (WPARAM)TooltipWindow, 0);
+}
+
+void CreateTooltips(HWND hwnd)
+{
+    // TTS_ALWAYSTIP: the tips are wanted also while another program is active.
+    TooltipWindow = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd, NULL,
+                                    AppInstance, NULL);
+    SetWindowPos(TooltipWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+    // The toolbar has its final place, style and buttons by now, so these rectangles hold.
+    AddButtonTooltip(Toolbar, IDT_CAL, "起動用 CAL ファイルの作成 (Ctrl+E)");
+    AddButtonTooltip(Toolbar, IDT_REFRESH, "最新の情報に更新 (F5)");
+    AddButtonTooltip(Toolbar, IDT_REGISTER, "登録 (Ctrl+R)");
+    AddButtonTooltip(Toolbar, IDT_DELETE, "削除 (Ctrl+D)");
+
+    AddControlTooltip(GetDlgItem(hwnd, IDC_NAME), "ツールの登録名");
+    AddControlTooltip(GetDlgItem(hwnd, IDC_EXE_PATH), "実行されるファイルのパス");
+    AddControlTooltip(GetDlgItem(hwnd, IDC_BROWSE), "参照");
+    AddControlTooltip(GetDlgItem(hwnd, IDC_MENU_TEXT),
+                      "Cakewalk の [ツール] メニューに表示される文字列");
+    AddControlTooltip(GetDlgItem(hwnd, IDC_STATUS_TEXT),
+                      "Cakewalk のステータス バーに表示される文字列");
+}
+
+void DestroyTooltips()
+{
+    if (IsWindow(TooltipWindow)) DestroyWindow(TooltipWindow);
+    TooltipWindow = NULL;
+}
+
+// Also runs when an accelerator of the Tools popup is translated: the platform initialises the
+// popup first and sends no command for an item that is greyed by then.
+void ApplyGreyingRule(HWND hwnd, HMENU popup)
+{
+    if (popup != GetSubMenu(GetMenu(hwnd), 1)) return;
+    LRESULT selection = SendDlgItemMessageA(hwnd, IDC_TOOL_LIST, LB_GETCURSEL, 0, 0);
+    UINT state = MF_BYCOMMAND | (selection == LB_ERR ? MF_GRAYED : MF_ENABLED);
+    EnableMenuItem(popup, IDM_OPEN, state);
+    EnableMenuItem(popup, IDM_DELETE, state);
+    EnableMenuItem(popup, IDM_CAL, state);
+}
+
+void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    // Popup titles and separators have no help string of their own.
+    UINT noStrings[2] = {0, 0};
+    MenuHelp(WM_MENUSELECT, wParam, lParam, GetMenu(hwnd), AppInstance, StatusBar, noStrings);
 }

@@ -41,3 +41,7 @@ gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
 
 add_test(NAME imports_are_system_dlls
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:Korvanel>)
+
+# Builds the release zips, unpacks the x86_64 one into a fresh folder and runs it from there.
+add_test(NAME release_zip COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release_test.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(release_zip PROPERTIES FIXTURES_REQUIRED WINE TIMEOUT 900 RUN_SERIAL TRUE)

@@ -1,8 +1,84 @@
 #include <windows.h>
+#include "app/app.h"
 #include "dialogs/dialogs.h"
+#include "res/resource.h"
 
-void ShowAboutBox(HWND) {}
-INT_PTR CALLBACK AboutBoxProc(HWND, UINT, WPARAM, LPARAM)
+static const char MakerMail[] = "korvanel@example.jp";
+static const char MakerHomePage[] = "http://www.example.jp/korvanel/";
+
+// Made when the box opens and deleted when it is destroyed: one font per opening.
+static HFONT TitleFont;
+
+static void CreateTitleFont(HWND box)
 {
+    HFONT dialogFont = (HFONT)SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_GETFONT, 0, 0);
+    LOGFONTA logFont;
+    ZeroMemory(&logFont, sizeof logFont);
+    GetObjectA(dialogFont, sizeof logFont, &logFont);
+    logFont.lfHeight = 15; // positive: the character cell, not the glyphs, is 15 pixels high
+    logFont.lfWeight = FW_BOLD;
+    TitleFont = CreateFontIndirectA(&logFont);
+    SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_SETFONT, (WPARAM)TitleFont, FALSE);
+}
+
+static void ShowVersionTexts(HWND box, const void *block)
+{
+    char prefix[30] = "";
+    LoadStringA(AppInstance, IDS_VERSION_PREFIX, prefix, sizeof prefix);
+    for (int id = IDS_FILE_DESCRIPTION; id <= IDS_COMMENTS; id++) {
+        char name[30] = "", query[sizeof prefix + sizeof name];
+        LoadStringA(AppInstance, id, name, sizeof name);
+        lstrcpyA(query, prefix);
+        lstrcatA(query, name);
+        char *value = NULL;
+        UINT length = 0;
+        // The string and the control share their number.
+        if (VerQueryValueA(block, query, (void **)&value, &length) && value)
+            SetDlgItemTextA(box, id, value);
+    }
+}
+
+static void ReadVersionTexts(HWND box)
+{
+    char program[MAX_PATH];
+    // A path cut short names no file, so the texts simply stay empty.
+    if (GetModuleFileNameA(NULL, program, sizeof program) >= sizeof program) return;
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(program, &handle);
+    if (size == 0) return;
+    void *block = GlobalAlloc(GPTR, size);
+    if (!block) return;
+    if (GetFileVersionInfoA(program, 0, size, block)) ShowVersionTexts(box, block);
+    GlobalFree(block);
+}
+
+static void OnInitAboutBox(HWND box)
+{
+    CreateTitleFont(box);
+    ReadVersionTexts(box);
+    SetDlgItemTextA(box, IDC_ABOUT_MAIL, MakerMail);
+    SetDlgItemTextA(box, IDC_ABOUT_HOME_PAGE, MakerHomePage);
+}
+
+INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    // FALSE: the dialog manager then gives the focus to the first tab stop, the OK button.
+    case WM_INITDIALOG: OnInitAboutBox(hwnd); return FALSE;
+    case WM_COMMAND:
+        // OK carries IDCANCEL, so OK, Enter, Esc and the close box all end the box the same way.
+        if (LOWORD(wParam) == IDCANCEL) EndDialog(hwnd, IDCANCEL);
+        return FALSE;
+    case WM_DESTROY:
+        DeleteObject(TitleFont);
+        TitleFont = NULL;
+        return TRUE;
+    }
+    (void)lParam;
     return FALSE;
+}
+
+void ShowAboutBox(HWND hwnd)
+{
+    RunCentredDialog(IDD_ABOUT, hwnd, AboutBoxProc, 0);
 }

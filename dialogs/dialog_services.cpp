@@ -23,7 +23,7 @@ int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
     params.hwndOwner = owner;
     params.hInstance = AppInstance;
     params.lpszText = text;
-    params.lpszCaption = caption[0] ? caption : DefaultCaption(style);
+    params.lpszCaption = caption && caption[0] ? caption : DefaultCaption(style);
     params.dwStyle = style;
     params.dwLanguageId = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     if (!CentringHookHandle) InstallCentringHook();

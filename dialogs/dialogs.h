@@ -25,7 +25,14 @@ void PrepareFileDialog(OPENFILENAMEA *ofn, HWND owner, char *file, const char *f
 typedef void (*FileDialogWork)(HWND owner, const char *path, void *context);
 void RunFileDialogSpan(OPENFILENAMEA *ofn, bool saving, FileDialogWork work, void *context);
 
-bool ModuleDirectory(char *buffer); // 260 bytes; false when the path cannot be cut cleanly
+// The program's directory, ending in a backslash, in 260 bytes. False, with the reason left for
+// GetLastError and an empty buffer, when the module path was cut short or holds no backslash.
+bool ModuleDirectory(char *buffer);
+// Cuts a path of length bytes, read into size bytes, after its last backslash, moving by code
+// page 932 characters; returns the Win32 error number that refuses it, or ERROR_SUCCESS.
+DWORD CutToDirectory(char *path, DWORD length, DWORD size);
+// Appends fileName to directory when both fit in size bytes; else leaves it and says why.
+DWORD AppendFileName(char *directory, DWORD size, const char *fileName);
 void OpenHelpDocument(const char *fileName);
 void ShowAboutBox(HWND hwnd);
 INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,8 +1,159 @@
 #include <windows.h>
+#include <shellapi.h>
+#include "app/app.h"
+#include "dialogs/dialogs.h"
 #include "editor/editor.h"
+#include "res/resource.h"
 
-void RegisterFields(HWND) {}
-void DeleteSelectedEntry(HWND) {}
-void OpenSelectedEntry(HWND) {}
-void RegisterSelf(HWND) {}
-void OpenWithShell(const char *) {}
+// The edits take 256 characters, but a field is read with room for 255 bytes and the terminator,
+// which is also what a registry text of ours may hold.
+enum { FIELD_SIZE = 256 };
+
+void DropDanglingLeadByte(char *text)
+{
+    // Walk by characters: a byte that looks like a lead byte may be the second half of the
+    // character before it.
+    for (char *p = text; *p;) {
+        if (!IsDBCSLeadByteEx(932, (BYTE)*p)) {
+            p++;
+        } else if (p[1] == '\0') {
+            *p = '\0';
+            return;
+        } else {
+            p += 2;
+        }
+    }
+}
+
+// A text that reached the field by a selection or a pre-fill may be longer than the field is read;
+// a cut through a double-byte character would store half of it, which Cakewalk would show as a
+// broken character, so the lone lead byte goes too.
+static void ReadField(HWND hwnd, int id, char *text)
+{
+    text[0] = '\0';
+    GetDlgItemTextA(hwnd, id, text, FIELD_SIZE);
+    text[FIELD_SIZE - 1] = '\0';
+    DropDanglingLeadByte(text);
+}
+
+static void WarnAboutField(HWND hwnd, const char *text, int id)
+{
+    ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(GetDlgItem(hwnd, id));
+}
+
+// Room for the quoted name of at most 255 bytes and the longest question.
+enum { QUESTION_SIZE = 512 };
+
+static void BuildQuestion(char *question, const char *name, const char *rest)
+{
+    lstrcpyA(question, "'");
+    lstrcatA(question, name);
+    lstrcatA(question, rest);
+}
+
+// False when the user declined to overwrite an entry of the same name.
+static bool ConfirmOverwrite(HWND hwnd, const char *name)
+{
+    HWND list = GetDlgItem(hwnd, IDC_TOOL_LIST);
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT index = 0; index < count; index++) {
+        LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)index, 0);
+        if (data == LB_ERR || data == 0) continue;
+        if (lstrcmpiA(((const ToolEntry *)data)->name, name) != 0) continue;
+        char question[QUESTION_SIZE];
+        BuildQuestion(question, name,
+                      "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
+                      "\n上書きしてもよろしいですか？");
+        if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) == IDNO)
+            return false;
+    }
+    return true;
+}
+
+void RegisterFields(HWND hwnd)
+{
+    char name[FIELD_SIZE], path[FIELD_SIZE], menuText[FIELD_SIZE], statusText[FIELD_SIZE];
+    ReadField(hwnd, IDC_NAME, name);
+    ReadField(hwnd, IDC_EXE_PATH, path);
+    ReadField(hwnd, IDC_MENU_TEXT, menuText);
+    ReadField(hwnd, IDC_STATUS_TEXT, statusText);
+
+    if (!name[0]) {
+        WarnAboutField(hwnd, "「登録リスト」欄が入力されていません。", IDC_NAME);
+        return;
+    }
+    if (!menuText[0]) {
+        WarnAboutField(hwnd, "「メニュー項目」欄が入力されていません。", IDC_MENU_TEXT);
+        return;
+    }
+    if (!path[0]) {
+        WarnAboutField(hwnd, "「実行ファイル」欄が入力されていません。", IDC_EXE_PATH);
+        return;
+    }
+    if (!ConfirmOverwrite(hwnd, name)) return;
+
+    LONG result = WriteToolEntry(name, path, menuText, statusText);
+    if (result != ERROR_SUCCESS) {
+        ReportSystemError(hwnd, (DWORD)result);
+        return;
+    }
+    RefreshToolList(hwnd);
+}
+
+void DeleteSelectedEntry(HWND hwnd)
+{
+    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    if (!entry) {
+        ShowMessage(hwnd, "削除するツールを「登録リスト」から選択してください。", "",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // The entry belongs to the list, which may be rebuilt while the question is open.
+    char name[TOOL_TEXT_SIZE];
+    lstrcpynA(name, entry->name, sizeof name);
+    char question[QUESTION_SIZE];
+    BuildQuestion(question, name,
+                  "'\nこのツールを Cakewalk の [ツール] メニューから削除してもよろしいですか？");
+    if (ShowMessage(hwnd, question, "削除の確認", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
+
+    LONG result = DeleteToolEntry(name);
+    if (result != ERROR_SUCCESS) {
+        ReportSystemError(hwnd, (DWORD)result);
+        return;
+    }
+    RefreshToolList(hwnd);
+}
+
+void OpenSelectedEntry(HWND hwnd)
+{
+    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    if (!entry) return;
+    // The stored path, not the field: the user may have edited the field without registering.
+    char path[TOOL_TEXT_SIZE];
+    lstrcpynA(path, entry->path, sizeof path);
+    OpenWithShell(path);
+}
+
+void OpenWithShell(const char *path)
+{
+    INT_PTR result = (INT_PTR)ShellExecuteA(MainWindow, NULL, path, NULL, NULL, SW_SHOWNORMAL);
+    if (result <= 32) ReportSystemError(MainWindow, (DWORD)result);
+}
+
+void RegisterSelf(HWND hwnd)
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, path, sizeof path);
+    path[sizeof path - 1] = '\0';
+    SetDlgItemTextA(hwnd, IDC_NAME, "Korvanel");
+    SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);
+    SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "コルヴァネル(&T)");
+    SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, "コルヴァネルを起動します。");
+    // Through the command, so that the overwrite question is asked as for any other entry.
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDT_REGISTER, 0), 0);
+    SetDlgItemTextA(hwnd, IDC_NAME, "");
+    SetDlgItemTextA(hwnd, IDC_EXE_PATH, "");
+    SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "");
+    SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, "");
+}

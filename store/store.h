@@ -16,6 +16,10 @@ struct ToolEntry {
 // ToolsMenuKey: the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
 void LoadToolsMenuKey(char *buffer, int size);
 
+// Records and icons alive right now: a refresh must leave as many as it found.
+extern LONG LiveToolEntryCount;
+extern LONG LiveToolIconCount;
+
 // Receives each entry, which it then owns (release with FreeToolEntry).
 typedef void (*ToolEntrySink)(ToolEntry *entry, void *context);
 

@@ -5,6 +5,9 @@
 #include "res/resource.h"
 #include "store/store.h"
 
+LONG LiveToolEntryCount;
+LONG LiveToolIconCount;
+
 void LoadToolsMenuKey(char *buffer, int size)
 {
     buffer[0] = '\0';
@@ -48,7 +51,11 @@ static void ReadEntryValues(ToolEntry *entry)
     ReadText(key, "ExePath", entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
-    if (SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) entry->icon = info.hIcon;
+    // A missing file may leave garbage in hIcon: only the result says whether there is an icon.
+    if (SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) {
+        entry->icon = info.hIcon;
+        if (entry->icon) LiveToolIconCount++;
+    }
     ReadText(key, "MenuText", entry->menuText);
     ReadText(key, "StatusBarText", entry->statusText);
     RegCloseKey(key);
@@ -73,6 +80,7 @@ bool ReadToolEntries(ToolEntrySink sink, void *context)
         name[sizeof name - 1] = '\0';
         ToolEntry *entry = (ToolEntry *)GlobalAlloc(GPTR, sizeof(ToolEntry));
         if (!entry) break;
+        LiveToolEntryCount++;
         lstrcpynA(entry->name, name, sizeof entry->name);
         if (result == ERROR_SUCCESS) ReadEntryValues(entry);
         sink(entry, context);
@@ -107,8 +115,9 @@ bool ToolTextsFit(const char *name)
 void FreeToolEntry(ToolEntry *entry)
 {
     if (!entry) return;
-    if (entry->icon) DestroyIcon(entry->icon);
+    if (entry->icon && DestroyIcon(entry->icon)) LiveToolIconCount--;
     GlobalFree(entry);
+    LiveToolEntryCount--;
 }
 
 static void WriteText(HKEY key, const char *valueName, const char *text)

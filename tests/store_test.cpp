@@ -181,3 +181,21 @@ TEST_F(StoreTest, OverlongNameIsRefusedWithoutOverrun)
     EXPECT_EQ(0x7E, (unsigned char)path[TOOL_KEY_PATH_SIZE]);
     EXPECT_FALSE(BuildToolKeyPath((fits + "x").c_str(), path));
 }
+
+static void DeleteAllOnFirstEntry(ToolEntry *entry, void *context)
+{
+    int *seen = (int *)context;
+    if ((*seen)++ == 0) Clear();
+    FreeToolEntry(entry);
+}
+
+TEST_F(StoreTest, WalkEndsWhenTheKeyIsDeletedUnderIt)
+{
+    for (int i = 0; i < 20; i++)
+        WriteToolEntry(("E" + std::to_string(i)).c_str(), "p", "m", "s");
+    int seen = 0;
+    EXPECT_TRUE(ReadToolEntries(DeleteAllOnFirstEntry, &seen));
+    EXPECT_GE(seen, 1);
+    EXPECT_LE(seen, 20);
+    EXPECT_EQ(0, LiveToolEntryCount);
+}
