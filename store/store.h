@@ -27,6 +27,10 @@ typedef void (*ToolEntrySink)(ToolEntry *entry, void *context);
 bool ReadToolEntries(ToolEntrySink sink, void *context);
 void FreeToolEntry(ToolEntry *entry);
 
+// False when the entry's key cannot be opened or one of its texts was too long for its field
+// (which then reads as empty): the entry as listed is not the entry as stored.
+bool ToolTextsFit(const char *name);
+
 LONG WriteToolEntry(const char *name, const char *path, const char *menuText,
                     const char *statusText);
 LONG DeleteToolEntry(const char *name);

@@ -89,6 +89,29 @@ bool ReadToolEntries(ToolEntrySink sink, void *context)
     return true;
 }
 
+static bool TextFits(HKEY key, const char *valueName)
+{
+    char text[TOOL_TEXT_SIZE];
+    DWORD size = sizeof text;
+    LONG result = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)text, &size);
+    if (result == ERROR_FILE_NOT_FOUND) return true;
+    if (result != ERROR_SUCCESS) return false;
+    return size < TOOL_TEXT_SIZE || text[TOOL_TEXT_SIZE - 1] == '\0';
+}
+
+bool ToolTextsFit(const char *name)
+{
+    char path[TOOL_KEY_PATH_SIZE];
+    HKEY key;
+    if (!BuildToolKeyPath(name, path)) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    bool fits =
+        TextFits(key, "ExePath") && TextFits(key, "MenuText") && TextFits(key, "StatusBarText");
+    RegCloseKey(key);
+    return fits;
+}
+
 void FreeToolEntry(ToolEntry *entry)
 {
     if (!entry) return;
