@@ -214,7 +214,7 @@ Box AnswerBox(HWND owner, int button, DWORD timeoutMs)
     return box;
 }
 
-static HWND FileNameEdit(HWND dialog)
+HWND FileNameBox(HWND dialog)
 {
     HWND item = GetDlgItem(dialog, 0x47C);
     if (!item) item = GetDlgItem(dialog, 0x480);
@@ -228,9 +228,15 @@ static HWND FileNameEdit(HWND dialog)
     return NULL;
 }
 
+std::string FileNameText(HWND dialog)
+{
+    HWND edit = FileNameBox(dialog);
+    return edit ? Text(edit) : "<no file-name box>";
+}
+
 bool AcceptFileDialog(HWND dialog, const std::string &path)
 {
-    HWND edit = FileNameEdit(dialog);
+    HWND edit = FileNameBox(dialog);
     if (!edit) return false;
     DWORD_PTR result;
     SendMessageTimeoutA(edit, WM_SETTEXT, 0, (LPARAM)path.c_str(), SMTO_NORMAL, 5000, &result);

@@ -49,7 +49,10 @@ struct Box {
 };
 Box AnswerBox(HWND owner, int button, DWORD timeoutMs = 5000);
 
-// The common file dialog: types a full path into the name box and accepts it.
+// The common file dialog: its file-name box (an Edit inside the ComboBoxEx 0x47C) and its text;
+// AcceptFileDialog types a full path into the box and accepts it.
+HWND FileNameBox(HWND dialog);
+std::string FileNameText(HWND dialog);
 bool AcceptFileDialog(HWND dialog, const std::string &path);
 
 // Real keyboard and mouse input to the foreground window.

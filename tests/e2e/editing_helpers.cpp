@@ -112,24 +112,6 @@ HWND ClickBrowse(const App &app)
     return WaitForDialog(app.main, 5000, "ファイルを選択");
 }
 
-static HWND FileNameEdit(HWND dialog)
-{
-    HWND item = GetDlgItem(dialog, 0x47C);
-    for (int depth = 0; item && depth < 3; depth++) {
-        char className[64] = "";
-        GetClassNameA(item, className, sizeof className);
-        if (_stricmp(className, "Edit") == 0) return item;
-        item = GetWindow(item, GW_CHILD);
-    }
-    return NULL;
-}
-
-std::string FileNameBoxText(HWND dialog)
-{
-    HWND edit = FileNameEdit(dialog);
-    return edit ? Text(edit) : "<no file-name box>";
-}
-
 std::vector<std::string> FileTypes(HWND dialog, int &selected)
 {
     std::vector<std::string> types;

@@ -36,8 +36,7 @@ bool DropFiles(const driver::App &app, const std::vector<std::string> &paths);
 
 // Opens the Browse dialog with a real click on the "..." button.
 HWND ClickBrowse(const driver::App &app);
-// The dialog's file-name box, its file types and the one selected.
-std::string FileNameBoxText(HWND dialog);
+// The dialog's file types and the one selected.
 std::vector<std::string> FileTypes(HWND dialog, int &selected);
 // Types the path, accepts it, and waits until the program has dealt with it.
 bool ChooseFile(const driver::App &app, HWND dialog, const std::string &path);

@@ -34,24 +34,6 @@ HWND OpenFileDialog(const driver::App &app, int command, const char *caption)
     return driver::WaitForDialog(app.main, 5000, caption);
 }
 
-static HWND FileNameEdit(HWND dialog)
-{
-    HWND item = GetDlgItem(dialog, 0x47C);
-    for (int depth = 0; item && depth < 3; depth++) {
-        char className[64] = "";
-        GetClassNameA(item, className, sizeof className);
-        if (_stricmp(className, "Edit") == 0) return item;
-        item = GetWindow(item, GW_CHILD);
-    }
-    return NULL;
-}
-
-std::string FileNameText(HWND dialog)
-{
-    HWND edit = FileNameEdit(dialog);
-    return edit ? driver::Text(edit) : "<no name box>";
-}
-
 void ChooseFile(HWND dialog, const std::string &path, driver::Box *prompt, int answer)
 {
     driver::AcceptFileDialog(dialog, path);

@@ -16,7 +16,6 @@ void RemoveFolder(const std::string &folder);
 // Posts the command and waits for the file dialog with the given caption.
 HWND OpenFileDialog(const driver::App &app, int command, const char *caption);
 // The text of the dialog's file-name box.
-std::string FileNameText(HWND dialog);
 
 // Types the path into the dialog and accepts it. When the dialog raises a prompt of its own (it
 // asks before replacing a file), that prompt is read into prompt and answered with answer.

@@ -43,7 +43,7 @@ TEST_F(PrefillTest, BrowseOpensEmptyCentredAndFillsFromTheChosenProgram)
     SetField(app, IDC_EXE_PATH, RegeditPath);
     HWND dialog = ClickBrowse(app);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ("", FileNameBoxText(dialog)) << "the path field must not seed the dialog";
+    EXPECT_EQ("", FileNameText(dialog)) << "the path field must not seed the dialog";
     int selected = -1;
     EXPECT_EQ((Texts{"実行可能ファイル (*.exe)", "すべてのファイル (*.*)"}),
               FileTypes(dialog, selected));
