@@ -31,13 +31,16 @@ static void AddToolItem(ToolEntry *entry, void *context)
 void RefreshToolList(HWND hwnd)
 {
     HWND list = ToolList(hwnd);
+    // Redrawing is off from before the list is emptied until it is full again: a long list is
+    // painted once at the end, and the scroll bar is not taken away and put back on every refresh
+    // (each costs a frame change: a fifth of a ten-entry refresh under Wine).
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     NotifySelectionChange(hwnd);
-    // Redrawing is off while the list fills, so that a long list is painted once at the end.
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    bool opened = ReadToolEntries(AddToolItem, list);
+    ReadToolEntries(AddToolItem, list);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    if (opened) InvalidateRect(list, NULL, TRUE);
+    // Also when the key could not be opened: the emptied list must be painted empty.
+    InvalidateRect(list, NULL, TRUE);
 }
 
 ToolEntry *SelectedToolEntry(HWND hwnd)
