@@ -38,38 +38,38 @@ static void FillToolsMenu(int count)
     }
 }
 
-static void Keep(ToolEntry *entry, void *context)
+static void Keep(ToolEntry* entry, void* context)
 {
-    ((std::vector<ToolEntry *> *)context)->push_back(entry);
+    ((std::vector<ToolEntry*>*)context)->push_back(entry);
 }
 
 static int CountEntries()
 {
-    std::vector<ToolEntry *> entries;
+    std::vector<ToolEntry*> entries;
     ReadToolEntries(Keep, &entries);
-    for (ToolEntry *entry : entries)
+    for (ToolEntry* entry : entries)
         FreeToolEntry(entry);
     return (int)entries.size();
 }
 
 // What the export command does once the file is chosen: read the list, check and write.
-static bool ExportWithKorvanel(const char *file, double *readingMs)
+static bool ExportWithKorvanel(const char* file, double* readingMs)
 {
     double start = Now();
-    std::vector<ToolEntry *> entries;
+    std::vector<ToolEntry*> entries;
     ReadToolEntries(Keep, &entries);
     *readingMs = Now() - start;
     bool written = true;
-    for (ToolEntry *entry : entries) {
+    for (ToolEntry* entry : entries) {
         if (CheckIniEntry(entry) != INI_FITS || !ToolTextsFit(entry->name)) continue;
         if (WriteIniEntry(file, entry) != NO_ERROR) written = false;
     }
-    for (ToolEntry *entry : entries)
+    for (ToolEntry* entry : entries)
         FreeToolEntry(entry);
     return written;
 }
 
-static bool RunReg(const std::string &arguments)
+static bool RunReg(const std::string& arguments)
 {
     std::string line = "reg.exe " + arguments;
     std::vector<char> command(line.begin(), line.end());
@@ -101,7 +101,7 @@ struct Row {
     bool checked;
 };
 
-static Row Measure(int count, const std::string &folder)
+static Row Measure(int count, const std::string& folder)
 {
     Row row = {count, 0, 0, 0, 0, 0, true};
     std::string ini = folder + "tools.ini", reg = folder + "tools.reg";
@@ -133,7 +133,7 @@ static Row Measure(int count, const std::string &folder)
     return row;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     std::vector<int> counts;
     for (int i = 1; i < argc; i++)

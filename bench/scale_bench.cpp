@@ -14,25 +14,25 @@ static const int ManyEntries = 5000;
 
 struct Row {
     std::string what;
-    const std::vector<double> &ours, &floor;
-    const char *unit;
+    const std::vector<double>&ours, &floor;
+    const char* unit;
     double goal; // largest acceptable ratio; 0 when the figure is for information
 };
 
 struct Program {
     std::string path;
-    const char *property;
+    const char* property;
     std::vector<double> startMs, peakKb, workingKb;
 };
 
 // The programs take turns, each run starting with the next, so that a slow moment of the shared
 // machine does not fall on one of them only.
-static void MeasureStartUps(const std::vector<Program *> &programs, int runs)
+static void MeasureStartUps(const std::vector<Program*>& programs, int runs)
 {
     size_t count = programs.size();
     for (int run = 0; run < runs; run++) {
         for (size_t turn = 0; turn < count; turn++) {
-            Program &program = *programs[(run + turn) % count];
+            Program& program = *programs[(run + turn) % count];
             Launched launched;
             if (!LaunchAndWait(program.path, program.property, launched)) {
                 fprintf(stderr, "could not start %s\n", program.path.c_str());
@@ -56,7 +56,7 @@ static int ListCount(HWND main)
 
 // The two sides of one run ran back to back, so their ratio is taken run by run: a slow minute of
 // the shared machine then slows both halves of a pair instead of one side's median.
-static double PairedRatio(const std::vector<double> &ours, const std::vector<double> &floor)
+static double PairedRatio(const std::vector<double>& ours, const std::vector<double>& floor)
 {
     if (ours.size() != floor.size()) {
         double floorMedian = Median(floor);
@@ -68,12 +68,12 @@ static double PairedRatio(const std::vector<double> &ours, const std::vector<dou
     return Median(ratios);
 }
 
-static void PrintTable(const std::vector<Row> &rows)
+static void PrintTable(const std::vector<Row>& rows)
 {
-    typedef const char *(CDECL * VersionFunction)();
+    typedef const char*(CDECL * VersionFunction)();
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     VersionFunction wineVersion =
-        ntdll ? (VersionFunction)(void *)GetProcAddress(ntdll, "wine_get_version") : NULL;
+        ntdll ? (VersionFunction)(void*)GetProcAddress(ntdll, "wine_get_version") : NULL;
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     printf("\nKorvanel scale benchmark: Wine %s, %lu processors\n\n",
@@ -81,7 +81,7 @@ static void PrintTable(const std::vector<Row> &rows)
     printf("%-50s %5s %10s %10s %6s  %s\n", "measure", "runs", "Korvanel", "floor", "ratio",
            "goal");
     printf("%-50s %5s %10s %10s %6s\n", "", "", "median", "median", "paired");
-    for (const Row &row : rows) {
+    for (const Row& row : rows) {
         double ours = Median(row.ours), floor = Median(row.floor);
         double ratio = PairedRatio(row.ours, row.floor);
         std::string what = row.what + " (" + row.unit + ")";
@@ -105,7 +105,7 @@ static void PrintTable(const std::vector<Row> &rows)
            "Working sets are what Wine reports: the resident set of the Wine process.\n");
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     int runs = argc > 1 ? atoi(argv[1]) : 7;
     if (runs < 1 || runs > 99) runs = 7;

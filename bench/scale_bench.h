@@ -16,25 +16,25 @@ LONGLONG Now();
 double MillisecondsSince(LONGLONG start);
 
 extern const char ToolsKey[]; // below HKEY_LOCAL_MACHINE
-void PutText(HKEY key, const char *name, const char *text);
+void PutText(HKEY key, const char* name, const char* text);
 
 // The bare platform doing a refresh's work: the same enumeration, opens and value reads as the
 // program, and one shell icon per entry, destroyed at once unless kept is given.
-void FloorRefresh(std::vector<HICON> *kept = nullptr);
+void FloorRefresh(std::vector<HICON>* kept = nullptr);
 // The bare registry work of registering and deleting one entry.
-void FloorWrite(const char *name);
-void FloorDelete(const char *name);
+void FloorWrite(const char* name);
+void FloorDelete(const char* name);
 
 // The registry: entries Tool00000, Tool00001, ... pointing at notepad and regedit in turn, with one
 // in twenty-five at a program that does not exist.
 void ClearToolsMenu();
 void GrowToolsMenu(int count); // adds entries until there are count of them
-const char *EntryPath(int index);
+const char* EntryPath(int index);
 
 // In-process, against the program's own main window.
 Samples MeasureRefresh(HWND main, int runs);
 // Register, then delete, one entry: the registry work and the refresh that follows each.
-void MeasureRegisterAndDelete(HWND main, int runs, Samples &registering, Samples &deleting);
+void MeasureRegisterAndDelete(HWND main, int runs, Samples& registering, Samples& deleting);
 void PumpMessages();
 
 // Started as separate processes: Korvanel.exe and the floor dialog program beside this exe.
@@ -43,7 +43,7 @@ struct Launched {
     HWND window = NULL;
     double startMs = 0;
 };
-std::string ProgramPath(const char *exeName);
-bool LaunchAndWait(const std::string &exe, const char *property, Launched &launched);
-void CloseLaunched(Launched &launched);
-bool ReadWorkingSet(HANDLE process, double &peakKb, double &currentKb);
+std::string ProgramPath(const char* exeName);
+bool LaunchAndWait(const std::string& exe, const char* property, Launched& launched);
+void CloseLaunched(Launched& launched);
+bool ReadWorkingSet(HANDLE process, double& peakKb, double& currentKb);

@@ -6,12 +6,12 @@
 
 const char ToolsKey[] = "Software\\Cakewalk Music Software\\Tools Menu";
 
-void PutText(HKEY key, const char *name, const char *text)
+void PutText(HKEY key, const char* name, const char* text)
 {
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
-void FloorRefresh(std::vector<HICON> *kept)
+void FloorRefresh(std::vector<HICON>* kept)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ToolsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
@@ -28,7 +28,7 @@ void FloorRefresh(std::vector<HICON> *kept)
             continue;
         char exePath[260], text[260];
         DWORD size = sizeof exePath;
-        if (RegQueryValueExA(entry, "ExePath", NULL, NULL, (BYTE *)exePath, &size) != 0)
+        if (RegQueryValueExA(entry, "ExePath", NULL, NULL, (BYTE*)exePath, &size) != 0)
             exePath[0] = '\0';
         SHFILEINFOA info;
         if (SHGetFileInfoA(exePath, 0, &info, sizeof info, SHGFI_ICON)) {
@@ -38,15 +38,15 @@ void FloorRefresh(std::vector<HICON> *kept)
                 DestroyIcon(info.hIcon);
         }
         size = sizeof text;
-        RegQueryValueExA(entry, "MenuText", NULL, NULL, (BYTE *)text, &size);
+        RegQueryValueExA(entry, "MenuText", NULL, NULL, (BYTE*)text, &size);
         size = sizeof text;
-        RegQueryValueExA(entry, "StatusBarText", NULL, NULL, (BYTE *)text, &size);
+        RegQueryValueExA(entry, "StatusBarText", NULL, NULL, (BYTE*)text, &size);
         RegCloseKey(entry);
     }
     RegCloseKey(key);
 }
 
-void FloorWrite(const char *name)
+void FloorWrite(const char* name)
 {
     char path[520];
     snprintf(path, sizeof path, "%s\\%s", ToolsKey, name);
@@ -61,7 +61,7 @@ void FloorWrite(const char *name)
     RegCloseKey(key);
 }
 
-void FloorDelete(const char *name)
+void FloorDelete(const char* name)
 {
     char path[520];
     snprintf(path, sizeof path, "%s\\%s", ToolsKey, name);

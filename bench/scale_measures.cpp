@@ -35,7 +35,7 @@ void ClearToolsMenu()
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, ToolsKey);
 }
 
-const char *EntryPath(int index)
+const char* EntryPath(int index)
 {
     if (index % 25 == 7) return "C:\\missing\\tool.exe";
     return index % 2 ? "C:\\windows\\regedit.exe" : "C:\\windows\\notepad.exe";
@@ -101,7 +101,7 @@ Samples MeasureRefresh(HWND main, int runs)
     return samples;
 }
 
-void MeasureRegisterAndDelete(HWND main, int runs, Samples &registering, Samples &deleting)
+void MeasureRegisterAndDelete(HWND main, int runs, Samples& registering, Samples& deleting)
 {
     RefreshToolList(main);
     PumpMessages();

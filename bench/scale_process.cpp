@@ -3,24 +3,24 @@
 #include <string.h>
 #include "bench/scale_bench.h"
 
-std::string ProgramPath(const char *exeName)
+std::string ProgramPath(const char* exeName)
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, sizeof path);
-    char *slash = strrchr(path, '\\');
+    char* slash = strrchr(path, '\\');
     if (slash) slash[1] = '\0';
     return std::string(path) + exeName;
 }
 
 struct WindowSearch {
     DWORD processId;
-    const char *property;
+    const char* property;
     HWND found;
 };
 
 static BOOL CALLBACK FindShownWindow(HWND hwnd, LPARAM lParam)
 {
-    WindowSearch *search = (WindowSearch *)lParam;
+    WindowSearch* search = (WindowSearch*)lParam;
     DWORD processId = 0;
     GetWindowThreadProcessId(hwnd, &processId);
     if (processId == search->processId && GetPropA(hwnd, search->property) &&
@@ -33,7 +33,7 @@ static BOOL CALLBACK FindShownWindow(HWND hwnd, LPARAM lParam)
 
 // Start-up ends when the window is on the screen and its message loop answers: the moment a user
 // could use the program.
-bool LaunchAndWait(const std::string &exe, const char *property, Launched &launched)
+bool LaunchAndWait(const std::string& exe, const char* property, Launched& launched)
 {
     std::string commandLine = "\"" + exe + "\"";
     std::vector<char> line(commandLine.begin(), commandLine.end());
@@ -64,7 +64,7 @@ bool LaunchAndWait(const std::string &exe, const char *property, Launched &launc
     return true;
 }
 
-void CloseLaunched(Launched &launched)
+void CloseLaunched(Launched& launched)
 {
     if (!launched.process.hProcess) return;
     if (launched.window) PostMessageA(launched.window, WM_CLOSE, 0, 0);
@@ -78,7 +78,7 @@ void CloseLaunched(Launched &launched)
     launched.window = NULL;
 }
 
-bool ReadWorkingSet(HANDLE process, double &peakKb, double &currentKb)
+bool ReadWorkingSet(HANDLE process, double& peakKb, double& currentKb)
 {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;

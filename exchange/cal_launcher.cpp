@@ -18,16 +18,16 @@ static const char CalTail[] = "\" \"\" \"\" 1)";
 
 static const char CalFilter[] = "CAL ファイル (*.cal)\0*.cal\0すべてのファイル (*.*)\0*.*\0";
 
-int BuildCalText(const char *name, const char *path, char *out, int outSize)
+int BuildCalText(const char* name, const char* path, char* out, int outSize)
 {
-    const char *pieces[] = {CalHead, name, CalMiddle, path, CalTail};
+    const char* pieces[] = {CalHead, name, CalMiddle, path, CalTail};
     size_t lengths[5], total = 0;
     for (int i = 0; i < 5; i++) {
         lengths[i] = strlen(pieces[i]);
         total += lengths[i];
     }
     if (outSize <= 0 || total >= (size_t)outSize) return 0;
-    char *p = out;
+    char* p = out;
     for (int i = 0; i < 5; i++) {
         memcpy(p, pieces[i], lengths[i]);
         p += lengths[i];
@@ -36,7 +36,7 @@ int BuildCalText(const char *name, const char *path, char *out, int outSize)
     return (int)total;
 }
 
-DWORD WriteCalFile(const char *file, const char *text, int length)
+DWORD WriteCalFile(const char* file, const char* text, int length)
 {
     HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_ARCHIVE, NULL);
@@ -52,16 +52,16 @@ struct CalScript {
     int length;
 };
 
-static void SaveScript(HWND owner, const char *file, void *context)
+static void SaveScript(HWND owner, const char* file, void* context)
 {
-    const CalScript *script = (const CalScript *)context;
+    const CalScript* script = (const CalScript*)context;
     DWORD error = WriteCalFile(file, script->text, script->length);
     if (error != NO_ERROR) ReportSystemError(owner, error);
 }
 
 void SaveCalLauncher(HWND hwnd)
 {
-    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
     if (!entry) {
         ShowMessage(hwnd, "ツールを「登録リスト」から選択してください。", "", MB_ICONEXCLAMATION);
         return;

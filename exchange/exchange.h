@@ -10,9 +10,9 @@ void SaveCalLauncher(HWND hwnd);
 enum { CAL_TEXT_SIZE = 767 };
 
 // The launcher script for one entry; returns its length in bytes, or 0 when out is too small.
-int BuildCalText(const char *name, const char *path, char *out, int outSize);
+int BuildCalText(const char* name, const char* path, char* out, int outSize);
 // Creates or empties the file and writes the text in one call; 0 or the Win32 error number.
-DWORD WriteCalFile(const char *file, const char *text, int length);
+DWORD WriteCalFile(const char* file, const char* text, int length);
 
 // What the import reads of one value: at most 256 bytes and the terminator.
 enum { INI_VALUE_SIZE = 257 };
@@ -28,13 +28,13 @@ enum IniRefusal {
     INI_TEXT_UNREAD,     // the registry holds more than the list could read
 };
 
-IniRefusal CheckIniEntry(const ToolEntry *entry);
+IniRefusal CheckIniEntry(const ToolEntry* entry);
 // The form of a text that the profile reader gives back unchanged: wrapped in double quotes when
 // it starts or ends with a blank or is itself wrapped in a pair of quotes. Returns the length, or
 // -1 when out is too small.
-int EncodeIniValue(const char *text, char *out, int outSize);
+int EncodeIniValue(const char* text, char* out, int outSize);
 // Writes the three values of one entry; 0, or the error number of the first write that failed.
-DWORD WriteIniEntry(const char *file, const ToolEntry *entry);
+DWORD WriteIniEntry(const char* file, const ToolEntry* entry);
 
 enum IniImportOutcome {
     IMPORT_DONE,          // every listed section was written as an entry
@@ -56,18 +56,18 @@ struct IniImportResult {
 
 // Imports every section of the file into the Tools menu, sizing the section-name list from the
 // file.
-void ImportIniFile(const char *file, IniImportResult *result);
+void ImportIniFile(const char* file, IniImportResult* result);
 // The same with a list block of the given size.
-void ImportIniSections(const char *file, DWORD listSize, IniImportResult *result);
+void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result);
 
 // Walks the section-name list that the profile reader filled: count is what it returned, size the
 // block's size. A list that the reader had to cut short may end in a cut name after a single zero
 // byte, so the walk never goes past count, and the last name of a cut list is left out.
 struct SectionWalk {
-    const char *list;
+    const char* list;
     DWORD end;
     DWORD position;
     bool cut;
 };
-void BeginSectionWalk(SectionWalk *walk, const char *list, DWORD count, DWORD size);
-const char *NextSection(SectionWalk *walk); // null at the end or at an empty name
+void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size);
+const char* NextSection(SectionWalk* walk); // null at the end or at an empty name

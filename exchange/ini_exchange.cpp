@@ -8,7 +8,7 @@
 #include "res/resource.h"
 
 static const char IniFilter[] = "設定ファイル (*.ini)\0*.ini\0すべてのファイル (*.*)\0*.*\0";
-static const char *const IniKeys[] = {"ExePath", "MenuText", "StatusBarText"};
+static const char* const IniKeys[] = {"ExePath", "MenuText", "StatusBarText"};
 
 // The blanks that the profile functions trim from both ends of section names and values. None of
 // them is ever the second byte of a double-byte character.
@@ -17,16 +17,16 @@ static bool IsIniBlank(char c)
     return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' ';
 }
 
-static bool HasControlCharacter(const char *text)
+static bool HasControlCharacter(const char* text)
 {
-    for (const unsigned char *p = (const unsigned char *)text; *p; p++)
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++)
         if (*p < 0x20 || *p == 0x7F) return true;
     return false;
 }
 
 // The reader would change such a value: it trims blanks at both ends and takes one pair of
 // surrounding quotation marks away (a lone quotation mark stays).
-static bool NeedsQuotes(const char *text, size_t length)
+static bool NeedsQuotes(const char* text, size_t length)
 {
     if (length == 0) return false;
     char first = text[0], last = text[length - 1];
@@ -34,7 +34,7 @@ static bool NeedsQuotes(const char *text, size_t length)
     return length >= 2 && (first == '"' || first == '\'') && last == first;
 }
 
-static IniRefusal CheckIniText(const char *text)
+static IniRefusal CheckIniText(const char* text)
 {
     // The writer puts a line break into the file as it is: the value would end there and the
     // rest would become lines, keys or sections of their own.
@@ -46,27 +46,27 @@ static IniRefusal CheckIniText(const char *text)
     return length > limit ? INI_TEXT_TOO_LONG : INI_FITS;
 }
 
-IniRefusal CheckIniEntry(const ToolEntry *entry)
+IniRefusal CheckIniEntry(const ToolEntry* entry)
 {
-    const char *name = entry->name;
+    const char* name = entry->name;
     size_t length = strlen(name);
     if (length == 0) return INI_NAME_EMPTY;
     if (HasControlCharacter(name)) return INI_NAME_CONTROL;
     if (IsIniBlank(name[0]) || IsIniBlank(name[length - 1])) return INI_NAME_BLANKS;
-    const char *texts[] = {entry->path, entry->menuText, entry->statusText};
-    for (const char *text : texts) {
+    const char* texts[] = {entry->path, entry->menuText, entry->statusText};
+    for (const char* text : texts) {
         IniRefusal why = CheckIniText(text);
         if (why != INI_FITS) return why;
     }
     return INI_FITS;
 }
 
-int EncodeIniValue(const char *text, char *out, int outSize)
+int EncodeIniValue(const char* text, char* out, int outSize)
 {
     size_t length = strlen(text);
     bool quoted = NeedsQuotes(text, length);
     if (outSize <= 0 || length + (quoted ? 2 : 0) >= (size_t)outSize) return -1;
-    char *p = out;
+    char* p = out;
     if (quoted) *p++ = '"';
     memcpy(p, text, length);
     p += length;
@@ -82,9 +82,9 @@ static DWORD LastErrorOr(DWORD fallback)
     return error != NO_ERROR ? error : fallback;
 }
 
-DWORD WriteIniEntry(const char *file, const ToolEntry *entry)
+DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
 {
-    const char *texts[] = {entry->path, entry->menuText, entry->statusText};
+    const char* texts[] = {entry->path, entry->menuText, entry->statusText};
     for (int i = 0; i < 3; i++) {
         char value[TOOL_TEXT_SIZE + 2];
         if (EncodeIniValue(texts[i], value, sizeof value) < 0) return ERROR_INSUFFICIENT_BUFFER;
@@ -94,7 +94,7 @@ DWORD WriteIniEntry(const char *file, const ToolEntry *entry)
     return NO_ERROR;
 }
 
-void BeginSectionWalk(SectionWalk *walk, const char *list, DWORD count, DWORD size)
+void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size)
 {
     walk->list = list;
     walk->position = 0;
@@ -110,11 +110,11 @@ void BeginSectionWalk(SectionWalk *walk, const char *list, DWORD count, DWORD si
     walk->end = lastStart;
 }
 
-const char *NextSection(SectionWalk *walk)
+const char* NextSection(SectionWalk* walk)
 {
     if (walk->position >= walk->end) return NULL;
-    const char *name = walk->list + walk->position;
-    const char *zero = (const char *)memchr(name, '\0', walk->end - walk->position);
+    const char* name = walk->list + walk->position;
+    const char* zero = (const char*)memchr(name, '\0', walk->end - walk->position);
     if (!zero || zero == name) {
         walk->position = walk->end;
         return NULL;
@@ -123,14 +123,14 @@ const char *NextSection(SectionWalk *walk)
     return name;
 }
 
-static void ImportSections(const char *file, const char *list, DWORD count, DWORD size,
-                           IniImportResult *result)
+static void ImportSections(const char* file, const char* list, DWORD count, DWORD size,
+                           IniImportResult* result)
 {
     SectionWalk walk;
     // Random bytes read as a profile yield a few "sections" full of control characters; a file
     // like that is refused before anything is written.
     BeginSectionWalk(&walk, list, count, size);
-    while (const char *name = NextSection(&walk)) {
+    while (const char* name = NextSection(&walk)) {
         if (HasControlCharacter(name)) {
             result->outcome = IMPORT_NOT_TOOL_FILE;
             return;
@@ -138,7 +138,7 @@ static void ImportSections(const char *file, const char *list, DWORD count, DWOR
     }
     BeginSectionWalk(&walk, list, count, size);
     result->outcome = walk.cut ? IMPORT_LIST_CUT : IMPORT_DONE;
-    while (const char *name = NextSection(&walk)) {
+    while (const char* name = NextSection(&walk)) {
         char values[3][INI_VALUE_SIZE] = {};
         for (int i = 0; i < 3; i++)
             GetPrivateProfileStringA(name, IniKeys[i], "", values[i], INI_VALUE_SIZE, file);
@@ -153,10 +153,10 @@ static void ImportSections(const char *file, const char *list, DWORD count, DWOR
     }
 }
 
-void ImportIniSections(const char *file, DWORD listSize, IniImportResult *result)
+void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result)
 {
     ZeroMemory(result, sizeof *result);
-    char *list = (char *)GlobalAlloc(GPTR, listSize);
+    char* list = (char*)GlobalAlloc(GPTR, listSize);
     if (!list) {
         result->outcome = IMPORT_NO_MEMORY;
         result->error = LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
@@ -174,7 +174,7 @@ void ImportIniSections(const char *file, DWORD listSize, IniImportResult *result
     GlobalFree(list);
 }
 
-void ImportIniFile(const char *file, IniImportResult *result)
+void ImportIniFile(const char* file, IniImportResult* result)
 {
     ZeroMemory(result, sizeof *result);
     HANDLE handle = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
@@ -203,14 +203,14 @@ void ImportIniFile(const char *file, IniImportResult *result)
     ImportIniSections(file, size + 2, result);
 }
 
-static void ShowFileMessage(HWND owner, const char *file, const char *text)
+static void ShowFileMessage(HWND owner, const char* file, const char* text)
 {
     char message[MAX_PATH + 512];
     snprintf(message, sizeof message, "'%s'\n%s", file, text);
     ShowMessage(owner, message, "", MB_ICONEXCLAMATION);
 }
 
-static void ImportChosenFile(HWND owner, const char *file, void *)
+static void ImportChosenFile(HWND owner, const char* file, void*)
 {
     IniImportResult result;
     ImportIniFile(file, &result);
@@ -254,7 +254,7 @@ void ImportEntries(HWND hwnd)
     RunFileDialogSpan(&ofn, false, ImportChosenFile, NULL);
 }
 
-static const char *RefusalReason(IniRefusal why)
+static const char* RefusalReason(IniRefusal why)
 {
     switch (why) {
     case INI_NAME_EMPTY: return "名前が空です";
@@ -277,7 +277,7 @@ struct Refusals {
 
 static const int ListedRefusals = 10;
 
-static void Append(Refusals *refusals, const char *text)
+static void Append(Refusals* refusals, const char* text)
 {
     int written = snprintf(refusals->text + refusals->length,
                            sizeof refusals->text - refusals->length, "%s", text);
@@ -285,7 +285,7 @@ static void Append(Refusals *refusals, const char *text)
     if (refusals->length >= sizeof refusals->text) refusals->length = sizeof refusals->text - 1;
 }
 
-static void NoteRefusal(Refusals *refusals, const char *name, IniRefusal why)
+static void NoteRefusal(Refusals* refusals, const char* name, IniRefusal why)
 {
     if (refusals->count++ >= ListedRefusals) return;
     char line[TOOL_TEXT_SIZE + 128];
@@ -293,7 +293,7 @@ static void NoteRefusal(Refusals *refusals, const char *name, IniRefusal why)
     Append(refusals, line);
 }
 
-static void ShowRefusals(HWND owner, Refusals *refusals)
+static void ShowRefusals(HWND owner, Refusals* refusals)
 {
     if (refusals->count > ListedRefusals) {
         char more[64];
@@ -303,7 +303,7 @@ static void ShowRefusals(HWND owner, Refusals *refusals)
     ShowMessage(owner, refusals->text, "", MB_ICONEXCLAMATION);
 }
 
-static void WriteExport(HWND owner, const char *file, void *)
+static void WriteExport(HWND owner, const char* file, void*)
 {
     RefreshToolList(owner);
     HWND list = GetDlgItem(owner, IDC_TOOL_LIST);
@@ -320,7 +320,7 @@ static void WriteExport(HWND owner, const char *file, void *)
     for (int i = 0; i < count && error == NO_ERROR; i++) {
         LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)i, 0);
         if (data == LB_ERR || data == 0) continue;
-        const ToolEntry *entry = (const ToolEntry *)data;
+        const ToolEntry* entry = (const ToolEntry*)data;
         IniRefusal why = CheckIniEntry(entry);
         if (why == INI_FITS && !ToolTextsFit(entry->name)) why = INI_TEXT_UNREAD;
         if (why != INI_FITS)

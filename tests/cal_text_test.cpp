@@ -4,14 +4,14 @@
 #include <vector>
 #include "exchange/exchange.h"
 
-static std::string Cal(const std::string &name, const std::string &path)
+static std::string Cal(const std::string& name, const std::string& path)
 {
     char text[CAL_TEXT_SIZE];
     int length = BuildCalText(name.c_str(), path.c_str(), text, sizeof text);
     return std::string(text, length > 0 ? length : 0);
 }
 
-static std::vector<std::string> Lines(const std::string &text)
+static std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     size_t start = 0;

@@ -15,9 +15,9 @@ static void ClearToolsMenu()
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, Key);
 }
 
-static void Collect(ToolEntry *entry, void *context)
+static void Collect(ToolEntry* entry, void* context)
 {
-    ((std::vector<ToolEntry> *)context)->push_back(*entry);
+    ((std::vector<ToolEntry>*)context)->push_back(*entry);
     FreeToolEntry(entry);
 }
 
@@ -31,12 +31,12 @@ static std::vector<ToolEntry> Stored()
 static std::vector<std::string> StoredNames()
 {
     std::vector<std::string> names;
-    for (const ToolEntry &entry : Stored())
+    for (const ToolEntry& entry : Stored())
         names.push_back(entry.name);
     return names;
 }
 
-static std::string StoredType(const std::string &name)
+static std::string StoredType(const std::string& name)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(Key) + "\\" + name).c_str(), 0, KEY_READ,
@@ -44,7 +44,7 @@ static std::string StoredType(const std::string &name)
         return "<no key>";
     char type[64] = "";
     DWORD size = sizeof type - 1;
-    RegQueryValueExA(key, "Type", NULL, NULL, (BYTE *)type, &size);
+    RegQueryValueExA(key, "Type", NULL, NULL, (BYTE*)type, &size);
     RegCloseKey(key);
     return type;
 }
@@ -70,7 +70,7 @@ class IniImportTest : public ::testing::Test
         RemoveDirectoryA(folder.c_str());
         ClearToolsMenu();
     }
-    void Write(const std::string &bytes)
+    void Write(const std::string& bytes)
     {
         HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
         ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -96,13 +96,13 @@ class IniImportTest : public ::testing::Test
 
 TEST_F(IniImportTest, EmptyFileAndFileWithoutSectionsImportNothing)
 {
-    const char *contents[] = {"",
+    const char* contents[] = {"",
                               "\r\n\r\n",
                               "ExePath=C:\\x.exe\r\nMenuText=x\r\n",
                               "; only a comment\r\n",
                               "[unclosed\r\nExePath=x\r\n",
                               "[]\r\n[ ]\r\n"};
-    for (const char *content : contents) {
+    for (const char* content : contents) {
         Write(content);
         IniImportResult result = Import();
         EXPECT_EQ(IMPORT_NO_SECTIONS, result.outcome) << content;
@@ -116,7 +116,7 @@ TEST_F(IniImportTest, BinaryFileIsRefusedBeforeAnythingIsWritten)
 {
     std::string bytes(1 << 20, '\0');
     unsigned state = 12345;
-    for (char &byte : bytes) {
+    for (char& byte : bytes) {
         state = state * 1103515245 + 12345;
         byte = (char)(state >> 16);
     }
@@ -140,7 +140,7 @@ TEST_F(IniImportTest, MissingKeysGiveEmptyTextsAndEveryEntryGetsGenericType)
     IniImportResult result = Import();
     EXPECT_EQ(IMPORT_DONE, result.outcome);
     EXPECT_EQ(3, result.imported);
-    for (const ToolEntry &entry : Stored()) {
+    for (const ToolEntry& entry : Stored()) {
         std::string name = entry.name;
         EXPECT_EQ("Generic", StoredType(name)) << name;
         if (name == "None") {
@@ -171,7 +171,7 @@ TEST_F(IniImportTest, LongValuesAreCutTo256BytesAndQuotesRemoved)
           "\"\r\n"
           "[Quoted]\r\nExePath=\"C:\\q.exe\"\r\nMenuText='single'\r\nStatusBarText=\"\r\n");
     EXPECT_EQ(IMPORT_DONE, Import().outcome);
-    for (const ToolEntry &entry : Stored()) {
+    for (const ToolEntry& entry : Stored()) {
         if (std::string(entry.name) == "Long") {
             EXPECT_EQ(ascii.substr(0, 256), entry.path);
             EXPECT_EQ(wide.substr(0, 256), entry.menuText);
@@ -193,7 +193,7 @@ TEST_F(IniImportTest, EmptySectionNameIsNotListedByTheReader)
     EXPECT_EQ(IMPORT_DONE, result.outcome);
     EXPECT_EQ(2, result.imported);
     std::set<std::string> names;
-    for (const std::string &name : StoredNames())
+    for (const std::string& name : StoredNames())
         names.insert(name);
     EXPECT_EQ(std::set<std::string>({"First", "Kept", "Second"}), names);
 
@@ -290,11 +290,11 @@ TEST_F(IniImportTest, CutListNeverYieldsACutName)
     // never reads past what the reader returned.
     std::vector<std::string> names = {"abc", "\x83\x5C\x83\x5C\x83\x5C", "de", "\x95\x5CX", "last"};
     std::string content;
-    for (const std::string &name : names)
+    for (const std::string& name : names)
         content += "[" + name + "]\r\nExePath=" + name + "\r\n";
     Write(content);
     size_t full = 0;
-    for (const std::string &name : names)
+    for (const std::string& name : names)
         full += name.size() + 1;
     for (DWORD size = 1; size <= full + 3; size++) {
         ClearToolsMenu();

@@ -16,8 +16,8 @@ static void ClearToolsMenu()
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, Key);
 }
 
-static ToolEntry Entry(const std::string &name, const std::string &path,
-                       const std::string &menuText, const std::string &statusText)
+static ToolEntry Entry(const std::string& name, const std::string& path,
+                       const std::string& menuText, const std::string& statusText)
 {
     ToolEntry entry{};
     lstrcpynA(entry.name, name.c_str(), sizeof entry.name);
@@ -27,16 +27,16 @@ static ToolEntry Entry(const std::string &name, const std::string &path,
     return entry;
 }
 
-static std::string Encoded(const std::string &text)
+static std::string Encoded(const std::string& text)
 {
     char out[TOOL_TEXT_SIZE + 2];
     int length = EncodeIniValue(text.c_str(), out, sizeof out);
     return length < 0 ? "<too small>" : std::string(out, length);
 }
 
-static void Collect(ToolEntry *entry, void *context)
+static void Collect(ToolEntry* entry, void* context)
 {
-    (*(std::map<std::string, ToolEntry> *)context)[entry->name] = *entry;
+    (*(std::map<std::string, ToolEntry>*)context)[entry->name] = *entry;
     FreeToolEntry(entry);
 }
 
@@ -79,7 +79,7 @@ class IniFileTest : public ::testing::Test
         return bytes;
     }
     // What the import reads back of one value.
-    std::string Value(const std::string &section, const char *key)
+    std::string Value(const std::string& section, const char* key)
     {
         char value[INI_VALUE_SIZE] = {};
         GetPrivateProfileStringA(section.c_str(), key, "", value, sizeof value, file.c_str());
@@ -109,7 +109,7 @@ TEST(EncodeIniValue, QuotesOnlyWhatTheReaderWouldChange)
         {"\x81\x40wide blank\x81\x40", "\x81\x40wide blank\x81\x40"}, // not trimmed by the reader
         {"\x83\x5C", "\x83\x5C"},
     };
-    for (const Row &row : rows)
+    for (const Row& row : rows)
         EXPECT_EQ(row.file, Encoded(row.text)) << row.text;
 }
 
@@ -146,7 +146,7 @@ TEST(CheckIniEntry, RefusesWhatCannotComeBack)
         {Entry("Tool", "p", " " + t256.substr(1), "s"), INI_TEXT_TOO_LONG},
         {Entry("Tool", "p", " " + t256.substr(2), "s"), INI_FITS},
     };
-    for (const Row &row : rows)
+    for (const Row& row : rows)
         EXPECT_EQ(row.expected, CheckIniEntry(&row.entry)) << row.entry.name;
 }
 
@@ -169,7 +169,7 @@ TEST_F(IniFileTest, NewFileHoldsSectionsInOrderWithCrLf)
 
 TEST_F(IniFileTest, TrickyTextsComeBackByteForByte)
 {
-    const char *texts[] = {
+    const char* texts[] = {
         "  both  ",     "\t\x0B\x0C\x1A",
         "\"\"",         "''",
         "\"x\"",        "'y'",
@@ -181,10 +181,10 @@ TEST_F(IniFileTest, TrickyTextsComeBackByteForByte)
         "\xB1\xB2\xB3", "x\x1Ay",
         "\x81\x40",     "\x01\x02",
     };
-    const char *names[] = {"br]ack", "end]",  "[start",   "eq=ual", ";semi",
+    const char* names[] = {"br]ack", "end]",  "[start",   "eq=ual", ";semi",
                            "#hash",  "\"q\"", "\x83\x5C", "]",      "a b"};
     int n = 0;
-    for (const char *text : texts) {
+    for (const char* text : texts) {
         ToolEntry entry = Entry(names[n++ % 10], text, text, text);
         ASSERT_EQ(INI_FITS, CheckIniEntry(&entry)) << text;
         ASSERT_EQ((DWORD)NO_ERROR, WriteIniEntry(file.c_str(), &entry));
@@ -245,21 +245,21 @@ TEST_F(IniFileTest, UnwritableTargetsReturnTheErrorAndChangeNothing)
 
 // Text built from the pieces that break INI files: blanks the reader trims, quotation marks it
 // strips, separators, brackets and double-byte characters whose second byte is 0x5C.
-static std::string RandomText(std::mt19937 &random, size_t maxLength, bool name)
+static std::string RandomText(std::mt19937& random, size_t maxLength, bool name)
 {
-    static const char *const pieces[] = {
+    static const char* const pieces[] = {
         " ",        "\t",       "\x0B",     "\x0C",     "\x1A", "\"",   "'",    "=", ";",
         "[",        "]",        "#",        "&",        "a",    "Z",    "0",    ".", "\\",
         "\x83\x5C", "\x95\x5C", "\x82\xA0", "\x81\x40", "\xB1", "\x7F", "\x01",
     };
-    static const char *const breaks[] = {"\r", "\n", "\r\n"};
+    static const char* const breaks[] = {"\r", "\n", "\r\n"};
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     std::string text;
     size_t length = std::uniform_int_distribution<size_t>(0, maxLength)(random);
     // Mostly short texts, some close to and over the 256-byte limit.
     if (!name && pick(5) == 0) length = 240 + length % 20;
     while (text.size() < length) {
-        const char *piece = pieces[pick(sizeof pieces / sizeof pieces[0])];
+        const char* piece = pieces[pick(sizeof pieces / sizeof pieces[0])];
         // A backslash would nest keys; control characters in names are refused anyway.
         if (name && (piece[0] == '\\' || (unsigned char)piece[0] < 0x20 || piece[0] == 0x7F))
             continue;
@@ -294,7 +294,7 @@ TEST_F(IniFileTest, RoundTripThroughRegistryIsLosslessForEveryAcceptedEntry)
                                      RandomText(random, 259, false).c_str()));
         }
         std::map<std::string, ToolEntry> stored = RegistryEntries(), exported;
-        for (auto &pair : stored) {
+        for (auto& pair : stored) {
             IniRefusal why = CheckIniEntry(&pair.second);
             if (why == INI_FITS && !ToolTextsFit(pair.first.c_str())) why = INI_TEXT_UNREAD;
             if (why != INI_FITS) {
@@ -312,7 +312,7 @@ TEST_F(IniFileTest, RoundTripThroughRegistryIsLosslessForEveryAcceptedEntry)
         EXPECT_EQ((int)exported.size(), result.imported);
         std::map<std::string, ToolEntry> imported = RegistryEntries();
         ASSERT_EQ(exported.size(), imported.size());
-        for (auto &pair : exported) {
+        for (auto& pair : exported) {
             const ToolEntry &was = pair.second, &is = imported[pair.first];
             EXPECT_STREQ(was.name, is.name);
             EXPECT_STREQ(was.path, is.path) << was.name;
@@ -334,7 +334,7 @@ TEST_F(IniFileTest, TextsTooLongForTheListAreNotTakenAsEmpty)
     ASSERT_EQ(ERROR_SUCCESS,
               RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(Key) + "\\Long").c_str(), 0,
                             KEY_ALL_ACCESS, &key));
-    RegSetValueExA(key, "StatusBarText", 0, REG_SZ, (const BYTE *)long300.c_str(), 301);
+    RegSetValueExA(key, "StatusBarText", 0, REG_SZ, (const BYTE*)long300.c_str(), 301);
     RegCloseKey(key);
     ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("Short", "p", "m", "s"));
     std::map<std::string, ToolEntry> stored = RegistryEntries();

@@ -6,7 +6,7 @@ using namespace driver;
 static const char NotepadPath[] = "C:\\windows\\notepad.exe";
 static const char RegeditPath[] = "C:\\windows\\regedit.exe";
 
-static bool Alive(const App &app)
+static bool Alive(const App& app)
 {
     return WaitForSingleObject(app.process.hProcess, 0) == WAIT_TIMEOUT;
 }

@@ -4,7 +4,7 @@
 namespace exchange
 {
 
-std::string FreshFolder(const std::string &name)
+std::string FreshFolder(const std::string& name)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
@@ -14,7 +14,7 @@ std::string FreshFolder(const std::string &name)
     return folder;
 }
 
-void RemoveFolder(const std::string &folder)
+void RemoveFolder(const std::string& folder)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
@@ -28,26 +28,26 @@ void RemoveFolder(const std::string &folder)
     RemoveDirectoryA(folder.c_str());
 }
 
-HWND OpenFileDialog(const driver::App &app, int command, const char *caption)
+HWND OpenFileDialog(const driver::App& app, int command, const char* caption)
 {
     driver::Command(app.main, command);
     return driver::WaitForDialog(app.main, 5000, caption);
 }
 
-void ChooseFile(HWND dialog, const std::string &path, driver::Box *prompt, int answer)
+void ChooseFile(HWND dialog, const std::string& path, driver::Box* prompt, int answer)
 {
     driver::AcceptFileDialog(dialog, path);
     if (!prompt) return;
     *prompt = driver::AnswerBox(dialog, answer, 3000);
 }
 
-void AfterDialog(const driver::App &app, HWND dialog)
+void AfterDialog(const driver::App& app, HWND dialog)
 {
     driver::WaitUntilGone(dialog);
     driver::Sync(app.main);
 }
 
-driver::Box TakeBox(const driver::App &app, const char *caption, DWORD timeoutMs)
+driver::Box TakeBox(const driver::App& app, const char* caption, DWORD timeoutMs)
 {
     driver::Box box;
     HWND hwnd = driver::WaitForDialog(app.main, timeoutMs, caption);
@@ -67,7 +67,7 @@ bool NoDialogFor(HWND owner, DWORD ms)
     return driver::WaitForDialog(owner, ms) == NULL;
 }
 
-Snapshot TakeSnapshot(const driver::App &app)
+Snapshot TakeSnapshot(const driver::App& app)
 {
     Snapshot snapshot;
     snapshot.items = driver::ItemNames(app);
@@ -78,7 +78,7 @@ Snapshot TakeSnapshot(const driver::App &app)
     return snapshot;
 }
 
-bool operator==(const Snapshot &a, const Snapshot &b)
+bool operator==(const Snapshot& a, const Snapshot& b)
 {
     for (int i = 0; i < 4; i++)
         if (a.fields[i] != b.fields[i]) return false;

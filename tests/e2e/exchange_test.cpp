@@ -17,7 +17,7 @@ struct Tool {
 };
 
 // The entries as they stand in the registry, in the list's order.
-static std::vector<Tool> ListedTools(const App &app)
+static std::vector<Tool> ListedTools(const App& app)
 {
     std::vector<Tool> tools;
     for (int i = 0; i < ItemCount(app); i++) {
@@ -28,7 +28,7 @@ static std::vector<Tool> ListedTools(const App &app)
     return tools;
 }
 
-static std::string Registry(const std::string &name, const char *value)
+static std::string Registry(const std::string& name, const char* value)
 {
     std::string text;
     return ReadValue(name, value, text) ? text : "<missing>";
@@ -69,8 +69,8 @@ TEST_F(ExchangeTest, ExportWritesEveryEntryInListOrderWithCrLf)
     EXPECT_TRUE(NoDialogFor(app.main, 300));
 
     std::string expected;
-    for (const Tool &tool : ListedTools(app)) {
-        auto quoted = [](const std::string &text) {
+    for (const Tool& tool : ListedTools(app)) {
+        auto quoted = [](const std::string& text) {
             bool edges =
                 !text.empty() && (text[0] == ' ' || text.back() == ' ' ||
                                   (text.size() > 1 && (text[0] == '"' || text[0] == '\'') &&
@@ -204,7 +204,7 @@ TEST_F(ExchangeTest, ExportToVanishedFolderOrLockedFileReportsTheError)
 // Names and texts that INI files tend to break, and double-byte text with 0x5C second bytes.
 static std::vector<Tool> GeneratedTools(unsigned seed, int count)
 {
-    static const char *const pieces[] = {" ",  "\"", "'",  "=",        ";",        "[",
+    static const char* const pieces[] = {" ",  "\"", "'",  "=",        ";",        "[",
                                          "]",  "#",  "a",  "\x83\x5C", "\x95\x5C", "\x81\x40",
                                          "\t", ".",  "\\", "&"};
     std::mt19937 random(seed);
@@ -212,7 +212,7 @@ static std::vector<Tool> GeneratedTools(unsigned seed, int count)
         std::string t;
         int length = std::uniform_int_distribution<int>(0, maxLength)(random);
         while ((int)t.size() < length) {
-            const char *piece = pieces[std::uniform_int_distribution<int>(0, 15)(random)];
+            const char* piece = pieces[std::uniform_int_distribution<int>(0, 15)(random)];
             if (name && (piece[0] == '\\' || piece[0] == '\t' || piece[0] == ' ')) continue;
             t += piece;
         }
@@ -228,7 +228,7 @@ static std::vector<Tool> GeneratedTools(unsigned seed, int count)
 TEST_F(ExchangeTest, ExportThenImportIntoEmptyMenuRecreatesEveryEntry)
 {
     std::vector<Tool> tools = GeneratedTools(7, 24);
-    for (const Tool &tool : tools)
+    for (const Tool& tool : tools)
         PutEntry(tool.name, tool.path, tool.menuText, tool.statusText);
     ASSERT_TRUE(Start(app));
     ASSERT_EQ(tools.size(), (size_t)ItemCount(app));
@@ -250,7 +250,7 @@ TEST_F(ExchangeTest, ExportThenImportIntoEmptyMenuRecreatesEveryEntry)
     EXPECT_TRUE(NoDialogFor(app.main, 300));
 
     EXPECT_EQ(tools.size(), (size_t)ItemCount(app));
-    for (const Tool &tool : tools) {
+    for (const Tool& tool : tools) {
         EXPECT_EQ(tool.path, Registry(tool.name, "ExePath")) << tool.name;
         EXPECT_EQ(tool.menuText, Registry(tool.name, "MenuText")) << tool.name;
         EXPECT_EQ(tool.statusText, Registry(tool.name, "StatusBarText")) << tool.name;
@@ -280,7 +280,7 @@ TEST_F(ExchangeTest, ImportOfFileWithoutSectionsWarnsAndLeavesTheListAlone)
     // Random bytes are not taken for entries either.
     std::string bytes(65536, '\0');
     unsigned state = 99;
-    for (char &byte : bytes)
+    for (char& byte : bytes)
         byte = (char)((state = state * 1103515245 + 12345) >> 16);
     ASSERT_TRUE(WriteFileBytes(file, bytes));
     dialog = OpenFileDialog(app, IDM_IMPORT, ImportTitle);
@@ -340,7 +340,7 @@ TEST_F(ExchangeTest, ImportOfMissingOrLockedFileImportsNothing)
 }
 
 // The launcher script as Cakewalk should find it.
-static std::string CalBytes(const std::string &name, const std::string &path)
+static std::string CalBytes(const std::string& name, const std::string& path)
 {
     return "; \x82\xB1\x82\xCC"
            "CAL\x83t\x83@\x83"

@@ -19,15 +19,15 @@ static bool PutManyEntries(int count)
         char name[32], menuText[32];
         snprintf(name, sizeof name, "Tool%05d", i);
         snprintf(menuText, sizeof menuText, "ツール %d(&T)", i);
-        const char *path = i % 25 == 7 ? "C:\\missing\\tool.exe"
+        const char* path = i % 25 == 7 ? "C:\\missing\\tool.exe"
                            : i % 2     ? "C:\\windows\\regedit.exe"
                                        : "C:\\windows\\notepad.exe";
         HKEY key;
         written = RegCreateKeyExA(tools, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) ==
                   ERROR_SUCCESS;
         if (!written) break;
-        auto put = [&](const char *value, const char *text) {
-            RegSetValueExA(key, value, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+        auto put = [&](const char* value, const char* text) {
+            RegSetValueExA(key, value, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
         };
         put("ExePath", path);
         put("MenuText", menuText);
@@ -39,7 +39,7 @@ static bool PutManyEntries(int count)
     return written;
 }
 
-static LRESULT AskList(const App &app, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
+static LRESULT AskList(const App& app, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
 {
     DWORD_PTR result = (DWORD_PTR)-1;
     if (!SendMessageTimeoutA(GetDlgItem(app.main, IDC_TOOL_LIST), msg, wParam, lParam, SMTO_NORMAL,
@@ -49,14 +49,14 @@ static LRESULT AskList(const App &app, UINT msg, WPARAM wParam = 0, LPARAM lPara
 }
 
 // The program is alive and its message loop answers within a few seconds.
-static bool Answers(const App &app)
+static bool Answers(const App& app)
 {
     DWORD_PTR result;
     return WaitForSingleObject(app.process.hProcess, 0) == WAIT_TIMEOUT &&
            SendMessageTimeoutA(app.main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
 }
 
-static void RedrawList(const App &app)
+static void RedrawList(const App& app)
 {
     RedrawWindow(GetDlgItem(app.main, IDC_TOOL_LIST), NULL, NULL,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
