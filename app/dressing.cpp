@@ -9,7 +9,7 @@ static const int SelectingEdits[] = {IDC_NAME, IDC_EXE_PATH, IDC_MENU_TEXT, IDC_
 
 struct PaintedLabel {
     RECT rect;
-    const char *text;
+    const char* text;
 };
 
 // Fixed pixels, not dialog units: they line up with the template at a 7 x 12 dialog base unit.
@@ -60,7 +60,7 @@ void PaintDressing(HWND hwnd)
     SetBkMode(hdc, TRANSPARENT);
     RECT frame = HeaderFrame;
     DrawEdge(hdc, &frame, BDR_SUNKENOUTER, BF_RECT);
-    for (const PaintedLabel &label : Labels) {
+    for (const PaintedLabel& label : Labels) {
         RECT rect = label.rect;
         DrawTextA(hdc, label.text, -1, &rect, DT_SINGLELINE | DT_NOCLIP);
     }

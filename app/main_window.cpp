@@ -42,10 +42,10 @@ static void LoadColours()
 // refuse them from a non-elevated Explorer.
 static void AllowDropsFromLowerIntegrity(HWND hwnd)
 {
-    typedef BOOL(WINAPI * FilterFunction)(HWND, UINT, DWORD, void *);
+    typedef BOOL(WINAPI * FilterFunction)(HWND, UINT, DWORD, void*);
     HMODULE user32 = GetModuleHandleA("user32.dll");
     FilterFunction filter =
-        user32 ? (FilterFunction)(void *)GetProcAddress(user32, "ChangeWindowMessageFilterEx")
+        user32 ? (FilterFunction)(void*)GetProcAddress(user32, "ChangeWindowMessageFilterEx")
                : NULL;
     if (!filter) return;
     filter(hwnd, WM_DROPFILES, MSGFLT_ALLOW, NULL);
@@ -134,9 +134,9 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     switch (msg) {
     case WM_INITDIALOG: OnInitDialog(hwnd); return TRUE;
     case WM_COMMAND: OnCommand(hwnd, wParam, lParam); return FALSE;
-    case WM_MEASUREITEM: MeasureToolItem((MEASUREITEMSTRUCT *)lParam); return TRUE;
-    case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT *)lParam);
-    case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT *)lParam); return TRUE;
+    case WM_MEASUREITEM: MeasureToolItem((MEASUREITEMSTRUCT*)lParam); return TRUE;
+    case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT*)lParam);
+    case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT*)lParam); return TRUE;
     case WM_PAINT: PaintDressing(hwnd); return TRUE;
     case WM_SYSCOLORCHANGE: LoadColours(); return FALSE;
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;

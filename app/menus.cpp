@@ -32,12 +32,12 @@ void PrepareToolbarButtons()
     InitCommonControls();
 }
 
-DWORD LibraryVersion(const char *library)
+DWORD LibraryVersion(const char* library)
 {
     HMODULE module = LoadLibraryA(library);
     if (!module) return 0;
     DLLGETVERSIONPROC getVersion =
-        (DLLGETVERSIONPROC)(void *)GetProcAddress(module, "DllGetVersion");
+        (DLLGETVERSIONPROC)(void*)GetProcAddress(module, "DllGetVersion");
     DWORD version = 0;
     if (getVersion) {
         DLLVERSIONINFO info;
@@ -60,7 +60,7 @@ static int AddBitmap(HINSTANCE instance, UINT_PTR id, int count)
     return (int)SendMessageA(Toolbar, TB_ADDBITMAP, (WPARAM)count, (LPARAM)&bitmap);
 }
 
-static void AddButtons(TBBUTTON *buttons, int count)
+static void AddButtons(TBBUTTON* buttons, int count)
 {
     SendMessageA(Toolbar, TB_ADDBUTTONSA, (WPARAM)count, (LPARAM)buttons);
 }
@@ -97,7 +97,7 @@ void CreateToolbarAndStatusBar(HWND hwnd)
     SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
 }
 
-static void AddTool(HWND tool, UINT_PTR id, const RECT &rect, const char *text)
+static void AddTool(HWND tool, UINT_PTR id, const RECT& rect, const char* text)
 {
     TOOLINFOA info;
     ZeroMemory(&info, sizeof info);
@@ -107,18 +107,18 @@ static void AddTool(HWND tool, UINT_PTR id, const RECT &rect, const char *text)
     info.uId = id;
     info.rect = rect;
     info.hinst = AppInstance;
-    info.lpszText = (char *)text;
+    info.lpszText = (char*)text;
     SendMessageA(TooltipWindow, TTM_ADDTOOLA, 0, (LPARAM)&info);
 }
 
-static void AddControlTooltip(HWND control, const char *text)
+static void AddControlTooltip(HWND control, const char* text)
 {
     RECT rect;
     GetClientRect(control, &rect);
     AddTool(control, 0, rect, text);
 }
 
-static void AddButtonTooltip(HWND toolbar, int command, const char *text)
+static void AddButtonTooltip(HWND toolbar, int command, const char* text)
 {
     RECT rect = {0, 0, 0, 0};
     LRESULT position = SendMessageA(toolbar, TB_COMMANDTOINDEX, (WPARAM)command, 0);

@@ -21,7 +21,7 @@ static void CreateTitleFont(HWND box)
     SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_SETFONT, (WPARAM)TitleFont, FALSE);
 }
 
-static void ShowVersionTexts(HWND box, const void *block)
+static void ShowVersionTexts(HWND box, const void* block)
 {
     char prefix[30] = "";
     LoadStringA(AppInstance, IDS_VERSION_PREFIX, prefix, sizeof prefix);
@@ -30,10 +30,10 @@ static void ShowVersionTexts(HWND box, const void *block)
         LoadStringA(AppInstance, id, name, sizeof name);
         lstrcpyA(query, prefix);
         lstrcatA(query, name);
-        char *value = NULL;
+        char* value = NULL;
         UINT length = 0;
         // The string and the control share their number.
-        if (VerQueryValueA(block, query, (void **)&value, &length) && value)
+        if (VerQueryValueA(block, query, (void**)&value, &length) && value)
             SetDlgItemTextA(box, id, value);
     }
 }
@@ -46,7 +46,7 @@ static void ReadVersionTexts(HWND box)
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(program, &handle);
     if (size == 0) return;
-    void *block = GlobalAlloc(GPTR, size);
+    void* block = GlobalAlloc(GPTR, size);
     if (!block) return;
     if (GetFileVersionInfoA(program, 0, size, block)) ShowVersionTexts(box, block);
     GlobalFree(block);

@@ -3,7 +3,7 @@
 
 HHOOK CentringHookHandle;
 
-POINT CentredOrigin(SIZE window, const RECT &centre, const RECT &limits)
+POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits)
 {
     // Halve separately, truncating toward zero; a shift would floor negative co-ordinates instead.
     int x = (centre.left + centre.right) / 2 - window.cx / 2;
@@ -51,7 +51,7 @@ void CentreOnOwner(HWND window, HWND centreOn)
         GetClientRect(parent, &limits);
         if (centreOn) {
             GetClientRect(centreOn, &centre);
-            MapWindowPoints(centreOn, parent, (POINT *)&centre, 2);
+            MapWindowPoints(centreOn, parent, (POINT*)&centre, 2);
         } else {
             centre = limits;
         }
@@ -66,7 +66,7 @@ void CentreOnOwner(HWND window, HWND centreOn)
 LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0) return CallNextHookEx(CentringHookHandle, code, wParam, lParam);
-    const CWPRETSTRUCT *call = (const CWPRETSTRUCT *)lParam;
+    const CWPRETSTRUCT* call = (const CWPRETSTRUCT*)lParam;
     if (call->message == WM_INITDIALOG) CentreOnOwner(call->hwnd, GetParent(call->hwnd));
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "app/app.h"
 #include "dialogs/dialogs.h"
 
-static const char *DefaultCaption(UINT style)
+static const char* DefaultCaption(UINT style)
 {
     switch (style & MB_ICONMASK) {
     case MB_ICONHAND: return "エラー";
@@ -15,7 +15,7 @@ static const char *DefaultCaption(UINT style)
     return "";
 }
 
-int ShowMessage(HWND owner, const char *text, const char *caption, UINT style)
+int ShowMessage(HWND owner, const char* text, const char* caption, UINT style)
 {
     MSGBOXPARAMSA params;
     ZeroMemory(&params, sizeof params);
@@ -51,8 +51,8 @@ INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param
     return result;
 }
 
-void PrepareFileDialog(OPENFILENAMEA *ofn, HWND owner, char *file, const char *filter,
-                       const char *title, DWORD flags, const char *defaultExtension)
+void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, const char* filter,
+                       const char* title, DWORD flags, const char* defaultExtension)
 {
     ZeroMemory(ofn, sizeof *ofn);
     // The record without the later members: 76 bytes on 32-bit Windows, its own size on 64-bit.
@@ -67,7 +67,7 @@ void PrepareFileDialog(OPENFILENAMEA *ofn, HWND owner, char *file, const char *f
     ofn->lpstrDefExt = defaultExtension;
 }
 
-void RunFileDialogSpan(OPENFILENAMEA *ofn, bool saving, FileDialogWork work, void *context)
+void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context)
 {
     InstallCentringHook();
     BOOL chosen = saving ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);

@@ -4,7 +4,7 @@
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 
-DWORD CutToDirectory(char *path, DWORD length, DWORD size)
+DWORD CutToDirectory(char* path, DWORD length, DWORD size)
 {
     // GetModuleFileNameA fills the whole buffer when the path does not fit: what it holds then is
     // a cut-off path whose last backslash may belong to some other directory.
@@ -12,8 +12,8 @@ DWORD CutToDirectory(char *path, DWORD length, DWORD size)
         path[0] = '\0';
         return ERROR_FILENAME_EXCED_RANGE;
     }
-    char *afterSlash = NULL;
-    for (char *p = path; *p;) {
+    char* afterSlash = NULL;
+    for (char* p = path; *p;) {
         if (IsDBCSLeadByteEx(932, (BYTE)*p)) {
             // A lead byte before the terminator is a broken character; never step over the end.
             if (!p[1]) break;
@@ -31,7 +31,7 @@ DWORD CutToDirectory(char *path, DWORD length, DWORD size)
     return ERROR_SUCCESS;
 }
 
-DWORD AppendFileName(char *directory, DWORD size, const char *fileName)
+DWORD AppendFileName(char* directory, DWORD size, const char* fileName)
 {
     size_t used = strlen(directory), added = strlen(fileName);
     if (used + added >= size) return ERROR_FILENAME_EXCED_RANGE;
@@ -39,7 +39,7 @@ DWORD AppendFileName(char *directory, DWORD size, const char *fileName)
     return ERROR_SUCCESS;
 }
 
-bool ModuleDirectory(char *buffer)
+bool ModuleDirectory(char* buffer)
 {
     DWORD length = GetModuleFileNameA(NULL, buffer, MAX_PATH);
     DWORD error = length ? CutToDirectory(buffer, length, MAX_PATH) : GetLastError();
@@ -50,7 +50,7 @@ bool ModuleDirectory(char *buffer)
     return false;
 }
 
-void OpenHelpDocument(const char *fileName)
+void OpenHelpDocument(const char* fileName)
 {
     char path[MAX_PATH];
     DWORD error =

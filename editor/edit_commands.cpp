@@ -9,11 +9,11 @@
 // which is also what a registry text of ours may hold.
 enum { FIELD_SIZE = 256 };
 
-void DropDanglingLeadByte(char *text)
+void DropDanglingLeadByte(char* text)
 {
     // Walk by characters: a byte that looks like a lead byte may be the second half of the
     // character before it.
-    for (char *p = text; *p;) {
+    for (char* p = text; *p;) {
         if (!IsDBCSLeadByteEx(932, (BYTE)*p)) {
             p++;
         } else if (p[1] == '\0') {
@@ -28,7 +28,7 @@ void DropDanglingLeadByte(char *text)
 // A text that reached the field by a selection or a pre-fill may be longer than the field is read;
 // a cut through a double-byte character would store half of it, which Cakewalk would show as a
 // broken character, so the lone lead byte goes too.
-static void ReadField(HWND hwnd, int id, char *text)
+static void ReadField(HWND hwnd, int id, char* text)
 {
     text[0] = '\0';
     GetDlgItemTextA(hwnd, id, text, FIELD_SIZE);
@@ -36,7 +36,7 @@ static void ReadField(HWND hwnd, int id, char *text)
     DropDanglingLeadByte(text);
 }
 
-static void WarnAboutField(HWND hwnd, const char *text, int id)
+static void WarnAboutField(HWND hwnd, const char* text, int id)
 {
     ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
     SetFocus(GetDlgItem(hwnd, id));
@@ -45,7 +45,7 @@ static void WarnAboutField(HWND hwnd, const char *text, int id)
 // Room for the quoted name of at most 255 bytes and the longest question.
 enum { QUESTION_SIZE = 512 };
 
-static void BuildQuestion(char *question, const char *name, const char *rest)
+static void BuildQuestion(char* question, const char* name, const char* rest)
 {
     lstrcpyA(question, "'");
     lstrcatA(question, name);
@@ -53,14 +53,14 @@ static void BuildQuestion(char *question, const char *name, const char *rest)
 }
 
 // False when the user declined to overwrite an entry of the same name.
-static bool ConfirmOverwrite(HWND hwnd, const char *name)
+static bool ConfirmOverwrite(HWND hwnd, const char* name)
 {
     HWND list = GetDlgItem(hwnd, IDC_TOOL_LIST);
     LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (LRESULT index = 0; index < count; index++) {
         LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)index, 0);
         if (data == LB_ERR || data == 0) continue;
-        if (lstrcmpiA(((const ToolEntry *)data)->name, name) != 0) continue;
+        if (lstrcmpiA(((const ToolEntry*)data)->name, name) != 0) continue;
         char question[QUESTION_SIZE];
         BuildQuestion(question, name,
                       "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
@@ -103,7 +103,7 @@ void RegisterFields(HWND hwnd)
 
 void DeleteSelectedEntry(HWND hwnd)
 {
-    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
     if (!entry) {
         ShowMessage(hwnd, "削除するツールを「登録リスト」から選択してください。", "",
                     MB_OK | MB_ICONEXCLAMATION);
@@ -127,7 +127,7 @@ void DeleteSelectedEntry(HWND hwnd)
 
 void OpenSelectedEntry(HWND hwnd)
 {
-    const ToolEntry *entry = SelectedToolEntry(hwnd);
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
     if (!entry) return;
     // The stored path, not the field: the user may have edited the field without registering.
     char path[TOOL_TEXT_SIZE];
@@ -135,7 +135,7 @@ void OpenSelectedEntry(HWND hwnd)
     OpenWithShell(path);
 }
 
-void OpenWithShell(const char *path)
+void OpenWithShell(const char* path)
 {
     INT_PTR result = (INT_PTR)ShellExecuteA(MainWindow, NULL, path, NULL, NULL, SW_SHOWNORMAL);
     if (result <= 32) ReportSystemError(MainWindow, (DWORD)result);

@@ -7,11 +7,11 @@
 #include "editor/editor.h"
 #include "res/resource.h"
 
-void BaseNameOf(char *path)
+void BaseNameOf(char* path)
 {
     // Code page 932 whatever the system's: ソ and 表 end in 0x5C, which must not cut the name.
     char *lastBackslash = NULL, *lastDot = NULL;
-    for (char *p = path; *p;) {
+    for (char* p = path; *p;) {
         if (IsDBCSLeadByteEx(932, (BYTE)*p) && p[1] != '\0') {
             p += 2;
             continue;
@@ -22,53 +22,53 @@ void BaseNameOf(char *path)
             lastDot = p;
         p++;
     }
-    char *start = lastBackslash ? lastBackslash + 1 : path;
-    char *end = lastDot && lastDot >= start ? lastDot : start + strlen(start);
+    char* start = lastBackslash ? lastBackslash + 1 : path;
+    char* end = lastDot && lastDot >= start ? lastDot : start + strlen(start);
     size_t length = (size_t)(end - start);
     memmove(path, start, length);
     path[length] = '\0';
 }
 
-void VersionStringPrefix(WORD language, WORD codePage, char *prefix)
+void VersionStringPrefix(WORD language, WORD codePage, char* prefix)
 {
     sprintf(prefix, "\\StringFileInfo\\%04x%04x\\", language, codePage);
 }
 
 // An empty value may come back with no text of its own: the pointer then lies on whatever
 // follows it in the resource.
-static const char *QueryVersionString(void *data, const char *prefix, const char *name)
+static const char* QueryVersionString(void* data, const char* prefix, const char* name)
 {
     char query[VERSION_PREFIX_SIZE + 32];
     lstrcpyA(query, prefix);
     lstrcatA(query, name);
-    void *text = NULL;
+    void* text = NULL;
     UINT length = 0;
     if (!VerQueryValueA(data, query, &text, &length) || !text) return NULL;
-    return length == 0 ? "" : (const char *)text;
+    return length == 0 ? "" : (const char*)text;
 }
 
-static void FillFromVersionData(HWND hwnd, void *data)
+static void FillFromVersionData(HWND hwnd, void* data)
 {
-    void *translation = NULL;
+    void* translation = NULL;
     UINT length = 0;
     if (!VerQueryValueA(data, "\\VarFileInfo\\Translation", &translation, &length) ||
         !translation || length < 2 * sizeof(WORD))
         return;
     // Only the first translation counts; a resource may list others after it.
-    const WORD *first = (const WORD *)translation;
+    const WORD* first = (const WORD*)translation;
     char prefix[VERSION_PREFIX_SIZE];
     VersionStringPrefix(first[0], first[1], prefix);
 
-    const char *description = QueryVersionString(data, prefix, "FileDescription");
+    const char* description = QueryVersionString(data, prefix, "FileDescription");
     if (description) SetDlgItemTextA(hwnd, IDC_MENU_TEXT, description);
-    const char *copyright = QueryVersionString(data, prefix, "LegalCopyright");
+    const char* copyright = QueryVersionString(data, prefix, "LegalCopyright");
     if (copyright)
         SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, copyright);
     else if (description && description[0])
         SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, description);
 }
 
-void FillFieldsFromFile(HWND hwnd, const char *path)
+void FillFieldsFromFile(HWND hwnd, const char* path)
 {
     char baseName[MAX_PATH];
     lstrcpynA(baseName, path, sizeof baseName);
@@ -83,7 +83,7 @@ void FillFieldsFromFile(HWND hwnd, const char *path)
     if (size == 0) return;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!block) return;
-    void *data = GlobalLock(block);
+    void* data = GlobalLock(block);
     if (data) {
         if (GetFileVersionInfoA(path, 0, size, data)) FillFromVersionData(hwnd, data);
         GlobalUnlock(block);
@@ -91,7 +91,7 @@ void FillFieldsFromFile(HWND hwnd, const char *path)
     GlobalFree(block);
 }
 
-static void FillFromChosenFile(HWND owner, const char *path, void *context)
+static void FillFromChosenFile(HWND owner, const char* path, void* context)
 {
     (void)context;
     FillFieldsFromFile(owner, path);

@@ -1,8 +1,79 @@
 #include <windows.h>
+#include <commdlg.h>
+#include <string.h>
+#include "dialogs/dialogs.h"
+#include "editor/editor.h"
 #include "exchange/exchange.h"
 
-void SaveCalLauncher(HWND) {}
-int BuildCalText(const char *, const char *, char *, int)
+// The script around the entry's name and path. Cakewalk reads it as code page 932 with CR LF
+// lines; the last line has no line break after it.
+static const char CalHead[] =
+    "; このCALファイルをCakewalkの[キー設定]でショートカット・キーに関連づけると、\"";
+static const char CalMiddle[] = "\"を一発で開くことができます。\r\n"
+                                "; どうやらCakewalk 6.0以上でしか動作しないようです。\r\n"
+                                "\r\n"
+                                "(DLL \"shell32\" \"ShellExecuteA\" (DLL \"user32\" "
+                                "\"GetDesktopWindow\") \"open\" \"";
+static const char CalTail[] = "\" \"\" \"\" 1)";
+
+static const char CalFilter[] = "CAL ファイル (*.cal)\0*.cal\0すべてのファイル (*.*)\0*.*\0";
+
+int BuildCalText(const char* name, const char* path, char* out, int outSize)
 {
-    return 0;
+    const char* pieces[] = {CalHead, name, CalMiddle, path, CalTail};
+    size_t lengths[5], total = 0;
+    for (int i = 0; i < 5; i++) {
+        lengths[i] = strlen(pieces[i]);
+        total += lengths[i];
+    }
+    if (outSize <= 0 || total >= (size_t)outSize) return 0;
+    char* p = out;
+    for (int i = 0; i < 5; i++) {
+        memcpy(p, pieces[i], lengths[i]);
+        p += lengths[i];
+    }
+    *p = '\0';
+    return (int)total;
+}
+
+DWORD WriteCalFile(const char* file, const char* text, int length)
+{
+    HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_ARCHIVE, NULL);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD written = 0, error = NO_ERROR;
+    if (!WriteFile(handle, text, (DWORD)length, &written, NULL)) error = GetLastError();
+    CloseHandle(handle);
+    return error;
+}
+
+struct CalScript {
+    char text[CAL_TEXT_SIZE];
+    int length;
+};
+
+static void SaveScript(HWND owner, const char* file, void* context)
+{
+    const CalScript* script = (const CalScript*)context;
+    DWORD error = WriteCalFile(file, script->text, script->length);
+    if (error != NO_ERROR) ReportSystemError(owner, error);
+}
+
+void SaveCalLauncher(HWND hwnd)
+{
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
+    if (!entry) {
+        ShowMessage(hwnd, "ツールを「登録リスト」から選択してください。", "", MB_ICONEXCLAMATION);
+        return;
+    }
+    // Built before the dialog: the texts are those the list read at its last refresh.
+    CalScript script;
+    script.length = BuildCalText(entry->name, entry->path, script.text, sizeof script.text);
+    char file[MAX_PATH] = "";
+    lstrcpynA(file, entry->name, sizeof file);
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(
+        &ofn, hwnd, file, CalFilter, "ツール起動用 CAL ファイルの保存",
+        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "cal");
+    RunFileDialogSpan(&ofn, true, SaveScript, &script);
 }

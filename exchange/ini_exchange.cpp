@@ -1,5 +1,343 @@
 #include <windows.h>
+#include <commdlg.h>
+#include <string.h>
+#include <stdio.h>
+#include "dialogs/dialogs.h"
+#include "editor/editor.h"
 #include "exchange/exchange.h"
+#include "res/resource.h"
 
-void ExportEntries(HWND) {}
-void ImportEntries(HWND) {}
+static const char IniFilter[] = "設定ファイル (*.ini)\0*.ini\0すべてのファイル (*.*)\0*.*\0";
+static const char* const IniKeys[] = {"ExePath", "MenuText", "StatusBarText"};
+
+// The blanks that the profile functions trim from both ends of section names and values. None of
+// them is ever the second byte of a double-byte character.
+static bool IsIniBlank(char c)
+{
+    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' ';
+}
+
+static bool HasControlCharacter(const char* text)
+{
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++)
+        if (*p < 0x20 || *p == 0x7F) return true;
+    return false;
+}
+
+// The reader would change such a value: it trims blanks at both ends and takes one pair of
+// surrounding quotation marks away (a lone quotation mark stays).
+static bool NeedsQuotes(const char* text, size_t length)
+{
+    if (length == 0) return false;
+    char first = text[0], last = text[length - 1];
+    if (IsIniBlank(first) || IsIniBlank(last)) return true;
+    return length >= 2 && (first == '"' || first == '\'') && last == first;
+}
+
+static IniRefusal CheckIniText(const char* text)
+{
+    // The writer puts a line break into the file as it is: the value would end there and the
+    // rest would become lines, keys or sections of their own.
+    if (strpbrk(text, "\r\n")) return INI_TEXT_LINE_BREAK;
+    size_t length = strlen(text);
+    // A quoted value that fills the import's buffer loses its last byte with the quotes, so a
+    // text to be quoted must leave that byte free.
+    size_t limit = NeedsQuotes(text, length) ? INI_VALUE_SIZE - 2 : INI_VALUE_SIZE - 1;
+    return length > limit ? INI_TEXT_TOO_LONG : INI_FITS;
+}
+
+IniRefusal CheckIniEntry(const ToolEntry* entry)
+{
+    const char* name = entry->name;
+    size_t length = strlen(name);
+    if (length == 0) return INI_NAME_EMPTY;
+    if (HasControlCharacter(name)) return INI_NAME_CONTROL;
+    if (IsIniBlank(name[0]) || IsIniBlank(name[length - 1])) return INI_NAME_BLANKS;
+    const char* texts[] = {entry->path, entry->menuText, entry->statusText};
+    for (const char* text : texts) {
+        IniRefusal why = CheckIniText(text);
+        if (why != INI_FITS) return why;
+    }
+    return INI_FITS;
+}
+
+int EncodeIniValue(const char* text, char* out, int outSize)
+{
+    size_t length = strlen(text);
+    bool quoted = NeedsQuotes(text, length);
+    if (outSize <= 0 || length + (quoted ? 2 : 0) >= (size_t)outSize) return -1;
+    char* p = out;
+    if (quoted) *p++ = '"';
+    memcpy(p, text, length);
+    p += length;
+    if (quoted) *p++ = '"';
+    *p = '\0';
+    return (int)(p - out);
+}
+
+// A failed call that left no error number must not be shown as the system's text for success.
+static DWORD LastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != NO_ERROR ? error : fallback;
+}
+
+DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
+{
+    const char* texts[] = {entry->path, entry->menuText, entry->statusText};
+    for (int i = 0; i < 3; i++) {
+        char value[TOOL_TEXT_SIZE + 2];
+        if (EncodeIniValue(texts[i], value, sizeof value) < 0) return ERROR_INSUFFICIENT_BUFFER;
+        if (!WritePrivateProfileStringA(entry->name, IniKeys[i], value, file))
+            return LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    return NO_ERROR;
+}
+
+void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size)
+{
+    walk->list = list;
+    walk->position = 0;
+    walk->end = count < size ? count : size;
+    // A reader that had to cut the list returns two less than the block's size (Wine one less,
+    // when a double-byte name did not fit), and the name it was copying may be cut anywhere, even
+    // before a zero byte. A complete list leaves more room, as the block is larger than the file.
+    walk->cut = size < 2 || count >= size - 2;
+    if (!walk->cut) return;
+    DWORD lastStart = 0;
+    for (DWORD i = 1; i < walk->end; i++)
+        if (list[i - 1] == '\0') lastStart = i;
+    walk->end = lastStart;
+}
+
+const char* NextSection(SectionWalk* walk)
+{
+    if (walk->position >= walk->end) return NULL;
+    const char* name = walk->list + walk->position;
+    const char* zero = (const char*)memchr(name, '\0', walk->end - walk->position);
+    if (!zero || zero == name) {
+        walk->position = walk->end;
+        return NULL;
+    }
+    walk->position += (DWORD)(zero - name) + 1;
+    return name;
+}
+
+static void ImportSections(const char* file, const char* list, DWORD count, DWORD size,
+                           IniImportResult* result)
+{
+    SectionWalk walk;
+    // Random bytes read as a profile yield a few "sections" full of control characters; a file
+    // like that is refused before anything is written.
+    BeginSectionWalk(&walk, list, count, size);
+    while (const char* name = NextSection(&walk)) {
+        if (HasControlCharacter(name)) {
+            result->outcome = IMPORT_NOT_TOOL_FILE;
+            return;
+        }
+    }
+    BeginSectionWalk(&walk, list, count, size);
+    result->outcome = walk.cut ? IMPORT_LIST_CUT : IMPORT_DONE;
+    while (const char* name = NextSection(&walk)) {
+        char values[3][INI_VALUE_SIZE] = {};
+        for (int i = 0; i < 3; i++)
+            GetPrivateProfileStringA(name, IniKeys[i], "", values[i], INI_VALUE_SIZE, file);
+        LONG error = WriteToolEntry(name, values[0], values[1], values[2]);
+        if (error != ERROR_SUCCESS) {
+            result->outcome = IMPORT_KEY_FAILED;
+            result->error = (DWORD)error;
+            lstrcpynA(result->section, name, sizeof result->section);
+            return;
+        }
+        result->imported++;
+    }
+}
+
+void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result)
+{
+    ZeroMemory(result, sizeof *result);
+    char* list = (char*)GlobalAlloc(GPTR, listSize);
+    if (!list) {
+        result->outcome = IMPORT_NO_MEMORY;
+        result->error = LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+        return;
+    }
+    SetLastError(NO_ERROR);
+    DWORD count = GetPrivateProfileStringA(NULL, NULL, NULL, list, listSize, file);
+    if (count == 0) {
+        // No error number: the file was read and simply holds no section.
+        result->outcome = IMPORT_NO_SECTIONS;
+        result->error = GetLastError();
+    } else {
+        ImportSections(file, list, count, listSize, result);
+    }
+    GlobalFree(list);
+}
+
+void ImportIniFile(const char* file, IniImportResult* result)
+{
+    ZeroMemory(result, sizeof *result);
+    HANDLE handle = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        result->outcome = IMPORT_OPEN_FAILED;
+        result->error = LastErrorOr(ERROR_OPEN_FAILED);
+        return;
+    }
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD size = GetFileSize(handle, &high);
+    DWORD error = size == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
+    CloseHandle(handle);
+    if (error != NO_ERROR) {
+        result->outcome = IMPORT_OPEN_FAILED;
+        result->error = error;
+        return;
+    }
+    // The low 32 bits of a larger size could be any number, and the list would be cut anywhere.
+    if (high != 0 || size > MAXDWORD - 2) {
+        result->outcome = IMPORT_TOO_LARGE;
+        return;
+    }
+    // Two bytes over the file's size: a file that is one section without a line break ("[a]")
+    // needs them for the list's zero bytes, and an empty file still gets a real block.
+    ImportIniSections(file, size + 2, result);
+}
+
+static void ShowFileMessage(HWND owner, const char* file, const char* text)
+{
+    char message[MAX_PATH + 512];
+    snprintf(message, sizeof message, "'%s'\n%s", file, text);
+    ShowMessage(owner, message, "", MB_ICONEXCLAMATION);
+}
+
+static void ImportChosenFile(HWND owner, const char* file, void*)
+{
+    IniImportResult result;
+    ImportIniFile(file, &result);
+    switch (result.outcome) {
+    case IMPORT_OPEN_FAILED:
+    case IMPORT_NO_MEMORY: ReportSystemError(owner, result.error); return;
+    case IMPORT_NO_SECTIONS:
+        if (result.error != NO_ERROR)
+            ReportSystemError(owner, result.error);
+        else
+            ShowFileMessage(
+                owner, file,
+                "このファイルには、取り込めるツールの情報 ([セクション]) がありません。");
+        return;
+    case IMPORT_TOO_LARGE:
+        ShowFileMessage(owner, file, "このファイルは大きすぎるため、取り込めません。");
+        return;
+    case IMPORT_NOT_TOOL_FILE:
+        ShowFileMessage(owner, file,
+                        "このファイルは、ツールの情報を書き出したテキスト ファイルではないため、"
+                        "取り込めません。");
+        return;
+    default: break;
+    }
+    RefreshToolList(owner);
+    if (result.outcome == IMPORT_KEY_FAILED) {
+        ReportSystemError(owner, result.error);
+    } else if (result.outcome == IMPORT_LIST_CUT) {
+        ShowFileMessage(owner, file,
+                        "読み取っている間にファイルが変わったため、一部のツールを取り込めません"
+                        "でした。もう一度取り込んでください。");
+    }
+}
+
+void ImportEntries(HWND hwnd)
+{
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(&ofn, hwnd, file, IniFilter, "テキスト ファイルの取り込み",
+                      OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, "ini");
+    RunFileDialogSpan(&ofn, false, ImportChosenFile, NULL);
+}
+
+static const char* RefusalReason(IniRefusal why)
+{
+    switch (why) {
+    case INI_NAME_EMPTY: return "名前が空です";
+    case INI_NAME_BLANKS: return "名前の前後に空白があります";
+    case INI_NAME_CONTROL: return "名前に制御文字があります";
+    case INI_TEXT_LINE_BREAK: return "テキストに改行があります";
+    case INI_TEXT_TOO_LONG: return "テキストが長すぎます (256 バイトまで)";
+    case INI_TEXT_UNREAD: return "レジストリのテキストを読み取れません";
+    case INI_FITS: break;
+    }
+    return "";
+}
+
+// The entries left out of an export, named in one warning at its end.
+struct Refusals {
+    char text[4096];
+    size_t length;
+    int count;
+};
+
+static const int ListedRefusals = 10;
+
+static void Append(Refusals* refusals, const char* text)
+{
+    int written = snprintf(refusals->text + refusals->length,
+                           sizeof refusals->text - refusals->length, "%s", text);
+    if (written > 0) refusals->length += (size_t)written;
+    if (refusals->length >= sizeof refusals->text) refusals->length = sizeof refusals->text - 1;
+}
+
+static void NoteRefusal(Refusals* refusals, const char* name, IniRefusal why)
+{
+    if (refusals->count++ >= ListedRefusals) return;
+    char line[TOOL_TEXT_SIZE + 128];
+    snprintf(line, sizeof line, "\n'%s' : %s", name, RefusalReason(why));
+    Append(refusals, line);
+}
+
+static void ShowRefusals(HWND owner, Refusals* refusals)
+{
+    if (refusals->count > ListedRefusals) {
+        char more[64];
+        snprintf(more, sizeof more, "\nほか %d 件", refusals->count - ListedRefusals);
+        Append(refusals, more);
+    }
+    ShowMessage(owner, refusals->text, "", MB_ICONEXCLAMATION);
+}
+
+static void WriteExport(HWND owner, const char* file, void*)
+{
+    RefreshToolList(owner);
+    HWND list = GetDlgItem(owner, IDC_TOOL_LIST);
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    if (count < 1) {
+        ShowMessage(owner, "Cakewalk に登録されているツールは、1つもありません。", "",
+                    MB_ICONEXCLAMATION);
+        return;
+    }
+    Refusals refusals = {};
+    Append(&refusals,
+           "次のツールは、取り込んだときに同じ内容に戻らないため、書き出していません。\n");
+    DWORD error = NO_ERROR;
+    for (int i = 0; i < count && error == NO_ERROR; i++) {
+        LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)i, 0);
+        if (data == LB_ERR || data == 0) continue;
+        const ToolEntry* entry = (const ToolEntry*)data;
+        IniRefusal why = CheckIniEntry(entry);
+        if (why == INI_FITS && !ToolTextsFit(entry->name)) why = INI_TEXT_UNREAD;
+        if (why != INI_FITS)
+            NoteRefusal(&refusals, entry->name, why);
+        else
+            error = WriteIniEntry(file, entry);
+    }
+    if (error != NO_ERROR) ReportSystemError(owner, error);
+    if (refusals.count > 0) ShowRefusals(owner, &refusals);
+}
+
+void ExportEntries(HWND hwnd)
+{
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(
+        &ofn, hwnd, file, IniFilter, "テキスト ファイルへの書き出し",
+        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "ini");
+    RunFileDialogSpan(&ofn, true, WriteExport, NULL);
+}

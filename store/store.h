@@ -14,24 +14,28 @@ struct ToolEntry {
 };
 
 // ToolsMenuKey: the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
-void LoadToolsMenuKey(char *buffer, int size);
+void LoadToolsMenuKey(char* buffer, int size);
 
 // Records and icons alive right now: a refresh must leave as many as it found.
 extern LONG LiveToolEntryCount;
 extern LONG LiveToolIconCount;
 
 // Receives each entry, which it then owns (release with FreeToolEntry).
-typedef void (*ToolEntrySink)(ToolEntry *entry, void *context);
+typedef void (*ToolEntrySink)(ToolEntry* entry, void* context);
 
 // False when ToolsMenuKey cannot be opened with full access; no entry is yielded then.
-bool ReadToolEntries(ToolEntrySink sink, void *context);
-void FreeToolEntry(ToolEntry *entry);
+bool ReadToolEntries(ToolEntrySink sink, void* context);
+void FreeToolEntry(ToolEntry* entry);
 
-LONG WriteToolEntry(const char *name, const char *path, const char *menuText,
-                    const char *statusText);
-LONG DeleteToolEntry(const char *name);
-LONG DeleteKeyTree(HKEY parent, const char *path);
+// False when the entry's key cannot be opened or one of its texts was too long for its field
+// (which then reads as empty): the entry as listed is not the entry as stored.
+bool ToolTextsFit(const char* name);
+
+LONG WriteToolEntry(const char* name, const char* path, const char* menuText,
+                    const char* statusText);
+LONG DeleteToolEntry(const char* name);
+LONG DeleteKeyTree(HKEY parent, const char* path);
 
 // Builds ToolsMenuKey + "\" + name into a buffer of TOOL_KEY_PATH_SIZE bytes; false when it would
 // not fit.
-bool BuildToolKeyPath(const char *name, char *path);
+bool BuildToolKeyPath(const char* name, char* path);

@@ -8,14 +8,14 @@
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
-void LoadToolsMenuKey(char *buffer, int size)
+void LoadToolsMenuKey(char* buffer, int size)
 {
     buffer[0] = '\0';
     LoadStringA(AppInstance ? AppInstance : GetModuleHandleA(NULL), IDS_TOOLS_MENU_KEY, buffer,
                 size);
 }
 
-bool BuildToolKeyPath(const char *name, char *path)
+bool BuildToolKeyPath(const char* name, char* path)
 {
     char key[TOOLS_MENU_KEY_SIZE];
     LoadToolsMenuKey(key, sizeof key);
@@ -30,10 +30,10 @@ bool BuildToolKeyPath(const char *name, char *path)
 
 // Another program may have stored a value of any type or one without its terminator; the field
 // is always a terminated string, and a value that does not fit leaves it empty.
-static void ReadText(HKEY key, const char *valueName, char *text)
+static void ReadText(HKEY key, const char* valueName, char* text)
 {
     DWORD size = TOOL_TEXT_SIZE;
-    if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE *)text, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE*)text, &size) != ERROR_SUCCESS) {
         text[0] = '\0';
     } else if (size < TOOL_TEXT_SIZE) {
         text[size] = '\0';
@@ -42,7 +42,7 @@ static void ReadText(HKEY key, const char *valueName, char *text)
     }
 }
 
-static void ReadEntryValues(ToolEntry *entry)
+static void ReadEntryValues(ToolEntry* entry)
 {
     char path[TOOL_KEY_PATH_SIZE];
     HKEY key;
@@ -61,7 +61,7 @@ static void ReadEntryValues(ToolEntry *entry)
     RegCloseKey(key);
 }
 
-bool ReadToolEntries(ToolEntrySink sink, void *context)
+bool ReadToolEntries(ToolEntrySink sink, void* context)
 {
     char keyName[TOOLS_MENU_KEY_SIZE];
     HKEY key;
@@ -78,7 +78,7 @@ bool ReadToolEntries(ToolEntrySink sink, void *context)
         if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED) break;
         failuresInARow = result == ERROR_SUCCESS ? 0 : failuresInARow + 1;
         name[sizeof name - 1] = '\0';
-        ToolEntry *entry = (ToolEntry *)GlobalAlloc(GPTR, sizeof(ToolEntry));
+        ToolEntry* entry = (ToolEntry*)GlobalAlloc(GPTR, sizeof(ToolEntry));
         if (!entry) break;
         LiveToolEntryCount++;
         lstrcpynA(entry->name, name, sizeof entry->name);
@@ -89,7 +89,30 @@ bool ReadToolEntries(ToolEntrySink sink, void *context)
     return true;
 }
 
-void FreeToolEntry(ToolEntry *entry)
+static bool TextFits(HKEY key, const char* valueName)
+{
+    char text[TOOL_TEXT_SIZE];
+    DWORD size = sizeof text;
+    LONG result = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE*)text, &size);
+    if (result == ERROR_FILE_NOT_FOUND) return true;
+    if (result != ERROR_SUCCESS) return false;
+    return size < TOOL_TEXT_SIZE || text[TOOL_TEXT_SIZE - 1] == '\0';
+}
+
+bool ToolTextsFit(const char* name)
+{
+    char path[TOOL_KEY_PATH_SIZE];
+    HKEY key;
+    if (!BuildToolKeyPath(name, path)) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    bool fits =
+        TextFits(key, "ExePath") && TextFits(key, "MenuText") && TextFits(key, "StatusBarText");
+    RegCloseKey(key);
+    return fits;
+}
+
+void FreeToolEntry(ToolEntry* entry)
 {
     if (!entry) return;
     if (entry->icon && DestroyIcon(entry->icon)) LiveToolIconCount--;
@@ -97,13 +120,13 @@ void FreeToolEntry(ToolEntry *entry)
     LiveToolEntryCount--;
 }
 
-static void WriteText(HKEY key, const char *valueName, const char *text)
+static void WriteText(HKEY key, const char* valueName, const char* text)
 {
-    RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
-LONG WriteToolEntry(const char *name, const char *path, const char *menuText,
-                    const char *statusText)
+LONG WriteToolEntry(const char* name, const char* path, const char* menuText,
+                    const char* statusText)
 {
     char keyPath[TOOL_KEY_PATH_SIZE];
     HKEY key;
@@ -119,14 +142,14 @@ LONG WriteToolEntry(const char *name, const char *path, const char *menuText,
     return ERROR_SUCCESS;
 }
 
-LONG DeleteToolEntry(const char *name)
+LONG DeleteToolEntry(const char* name)
 {
     char keyPath[TOOL_KEY_PATH_SIZE];
     if (!BuildToolKeyPath(name, keyPath)) return ERROR_FILENAME_EXCED_RANGE;
     return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath);
 }
 
-LONG DeleteKeyTree(HKEY parent, const char *path)
+LONG DeleteKeyTree(HKEY parent, const char* path)
 {
     HKEY key;
     LONG result = RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);

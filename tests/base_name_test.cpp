@@ -3,7 +3,7 @@
 #include <string.h>
 #include "editor/editor.h"
 
-static std::string BaseName(const char *path)
+static std::string BaseName(const char* path)
 {
     char buffer[MAX_PATH];
     memset(buffer, 0x7F, sizeof buffer); // stale bytes after the terminator must not matter

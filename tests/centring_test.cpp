@@ -49,7 +49,7 @@ TEST(CentredOrigin, KeepsTheWindowInsideEachEdge)
         {{300, -400, 700, -100}, 400, 0},          // above the top
         {{1000, 740, 1400, 1000}, 1024 - 200, 668} // past both
     };
-    for (const Row &row : rows) {
+    for (const Row& row : rows) {
         POINT p = Origin(200, 100, row.centre);
         EXPECT_EQ(row.x, p.x) << row.centre.left << "," << row.centre.top;
         EXPECT_EQ(row.y, p.y) << row.centre.left << "," << row.centre.top;
@@ -116,7 +116,7 @@ static RECT WorkArea()
 static RECT ChildRect(HWND child)
 {
     RECT r = WindowRect(child);
-    MapWindowPoints(NULL, GetParent(child), (POINT *)&r, 2);
+    MapWindowPoints(NULL, GetParent(child), (POINT*)&r, 2);
     return r;
 }
 
@@ -341,9 +341,9 @@ static HWND FileNameEdit(HWND dialog)
     return NULL;
 }
 
-static DWORD WINAPI AnswerDialogs(void *context)
+static DWORD WINAPI AnswerDialogs(void* context)
 {
-    Answerer *a = (Answerer *)context;
+    Answerer* a = (Answerer*)context;
     HWND dialog = FindOwnedDialog(a->owner);
     if (!dialog) return 1;
     GetWindowRect(dialog, &a->fileDialog);
@@ -373,9 +373,9 @@ struct SpanRecord {
     bool hookAfterBox = true;
 };
 
-static void RecordWork(HWND owner, const char *path, void *context)
+static void RecordWork(HWND owner, const char* path, void* context)
 {
-    SpanRecord *record = (SpanRecord *)context;
+    SpanRecord* record = (SpanRecord*)context;
     record->calls++;
     record->path = path;
     record->hookDuringWork = CentringHookHandle != NULL;
@@ -383,7 +383,7 @@ static void RecordWork(HWND owner, const char *path, void *context)
     record->hookAfterBox = CentringHookHandle != NULL;
 }
 
-static void RunSpan(Answerer &answerer, SpanRecord &record)
+static void RunSpan(Answerer& answerer, SpanRecord& record)
 {
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;

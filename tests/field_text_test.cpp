@@ -4,7 +4,7 @@
 #include <string.h>
 #include "editor/editor.h"
 
-static std::string Dropped(const std::string &text)
+static std::string Dropped(const std::string& text)
 {
     char buffer[300];
     strcpy(buffer, text.c_str());

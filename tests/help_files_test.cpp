@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 
-static std::string BuiltDocument(const char *name)
+static std::string BuiltDocument(const char* name)
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, sizeof path);
@@ -21,7 +21,7 @@ static std::string BuiltDocument(const char *name)
     return bytes;
 }
 
-static std::wstring Decoded(const std::string &bytes)
+static std::wstring Decoded(const std::string& bytes)
 {
     int length =
         MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), (int)bytes.size(), NULL, 0);
@@ -33,7 +33,7 @@ static std::wstring Decoded(const std::string &bytes)
 
 TEST(HelpFiles, AreCodePage932WithCrLfAndNoByteOrderMark)
 {
-    for (const char *name : {"readme.txt", "history.txt"}) {
+    for (const char* name : {"readme.txt", "history.txt"}) {
         std::string bytes = BuiltDocument(name);
         ASSERT_GT(bytes.size(), 100u) << name;
         EXPECT_NE(0, memcmp(bytes.data(), "\xEF\xBB\xBF", 3)) << name;

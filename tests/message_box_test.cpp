@@ -27,7 +27,7 @@ struct ProbeSpec {
 };
 
 // Texts travel as hexadecimal: Wine's GetEnvironmentVariableA cuts double-byte values short.
-static void SetHexVariable(const char *name, const std::string &value)
+static void SetHexVariable(const char* name, const std::string& value)
 {
     std::string hex;
     for (unsigned char c : value) {
@@ -38,12 +38,12 @@ static void SetHexVariable(const char *name, const std::string &value)
     SetEnvironmentVariableA(name, hex.c_str());
 }
 
-static void ReadHexVariable(const char *name, char *value, size_t size)
+static void ReadHexVariable(const char* name, char* value, size_t size)
 {
     char hex[1024] = "";
     GetEnvironmentVariableA(name, hex, sizeof hex);
     size_t n = 0;
-    for (const char *p = hex; p[0] && p[1] && n + 1 < size; p += 2) {
+    for (const char* p = hex; p[0] && p[1] && n + 1 < size; p += 2) {
         unsigned byte = 0;
         sscanf(p, "%2X", &byte);
         value[n++] = (char)byte;
@@ -51,7 +51,7 @@ static void ReadHexVariable(const char *name, char *value, size_t size)
     value[n] = '\0';
 }
 
-static int RunProbe(const char *line)
+static int RunProbe(const char* line)
 {
     ProbeSpec spec{};
     if (sscanf(line, "%15s %x %lu %15s %ld %ld %ld %ld %d", spec.kind, &spec.style, &spec.number,
@@ -152,7 +152,7 @@ static std::string ItemText(HWND box, int id)
 }
 
 // Shows the box in a child process, reads it, answers it with button and waits for the child.
-static SeenBox ShowInChild(const Probe &probe, int button)
+static SeenBox ShowInChild(const Probe& probe, int button)
 {
     SeenBox seen;
     char line[256], self[MAX_PATH];
@@ -206,7 +206,7 @@ static RECT WorkArea()
     return r;
 }
 
-static void ExpectCentredOn(const RECT &outer, const RECT &box)
+static void ExpectCentredOn(const RECT& outer, const RECT& box)
 {
     LONG w = box.right - box.left, h = box.bottom - box.top;
     EXPECT_EQ((outer.left + outer.right) / 2 - w / 2, box.left);
@@ -217,7 +217,7 @@ TEST(ShowMessage, EmptyCaptionGivesTheDefaultOfTheIconClass)
 {
     struct Row {
         unsigned style;
-        const char *caption;
+        const char* caption;
         int button;
     } rows[] = {
         {MB_OK | MB_ICONEXCLAMATION, "警告", IDOK},
@@ -225,7 +225,7 @@ TEST(ShowMessage, EmptyCaptionGivesTheDefaultOfTheIconClass)
         {MB_YESNO | MB_ICONQUESTION, "確認", IDNO},
         {MB_OK | MB_ICONASTERISK, "情報", IDOK},
     };
-    for (const Row &row : rows) {
+    for (const Row& row : rows) {
         Probe probe;
         probe.style = row.style;
         probe.text = "「登録リスト」欄が入力されていません。";
@@ -289,7 +289,7 @@ TEST(ShowMessage, BoxStaysInsideTheWorkAreaNearItsEdges)
 
 TEST(ShowMessage, MinimizedOrHiddenOwnerGivesTheWorkArea)
 {
-    for (const char *state : {"minimized", "hidden"}) {
+    for (const char* state : {"minimized", "hidden"}) {
         Probe probe;
         probe.style = MB_OK | MB_ICONASTERISK;
         probe.owner = RECT{20, 30, 320, 230};

@@ -4,7 +4,7 @@
 #include <string>
 #include "dialogs/dialogs.h"
 
-static DWORD Cut(char *path)
+static DWORD Cut(char* path)
 {
     return CutToDirectory(path, (DWORD)strlen(path), MAX_PATH);
 }
@@ -25,7 +25,7 @@ TEST(CutToDirectory, KeepsEverythingUpToTheLastBackslash)
         // Half-width katakana (A1-DF) are single bytes: the backslash after them counts.
         {"C:\\\xB6\xC0\\a.exe", "C:\\\xB6\xC0\\"},
     };
-    for (auto &row : rows) {
+    for (auto& row : rows) {
         char path[MAX_PATH];
         strcpy(path, row.path);
         EXPECT_EQ((DWORD)ERROR_SUCCESS, Cut(path)) << row.path;
@@ -36,8 +36,8 @@ TEST(CutToDirectory, KeepsEverythingUpToTheLastBackslash)
 TEST(CutToDirectory, RefusesAPathWithoutAnyBackslash)
 {
     // The only 5C bytes here are trail bytes of ソ and 表.
-    const char *rows[] = {"Korvanel.exe", "", "\x83\x5C\x95\x5C.exe", "C:Korvanel.exe"};
-    for (const char *row : rows) {
+    const char* rows[] = {"Korvanel.exe", "", "\x83\x5C\x95\x5C.exe", "C:Korvanel.exe"};
+    for (const char* row : rows) {
         char path[MAX_PATH];
         strcpy(path, row);
         EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, Cut(path)) << row;

@@ -31,7 +31,7 @@ class OwnResources : public ::testing::Test
         HRSRC found = FindResourceExA(Module, type, MAKEINTRESOURCEA(id),
                                       MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
         if (!found) return {};
-        const BYTE *data = (const BYTE *)LockResource(LoadResource(Module, found));
+        const BYTE* data = (const BYTE*)LockResource(LoadResource(Module, found));
         return std::vector<BYTE>(data, data + SizeofResource(Module, found));
     }
     static HMODULE Module;
@@ -79,13 +79,13 @@ struct Reader {
     }
 };
 
-static std::wstring ClassName(const std::wstring &name)
+static std::wstring ClassName(const std::wstring& name)
 {
     if (name == L"#128") return L"button";
     if (name == L"#129") return L"edit";
     if (name == L"#130") return L"static";
     std::wstring lower = name;
-    for (wchar_t &c : lower)
+    for (wchar_t& c : lower)
         c = (wchar_t)towlower(c);
     return lower;
 }
@@ -135,7 +135,7 @@ TEST_F(OwnResources, AboutTemplateIsTheExtendedDialogOfTheTable)
         {1002, L"edit", L"", 82, 92, 112, 12, base | ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, 0},
     };
     for (int i = 0; i < count && i < 9; i++) {
-        const Control &e = expected[i];
+        const Control& e = expected[i];
         r.Align();
         EXPECT_EQ(0u, r.Dword()) << "help identifier of control " << i;
         EXPECT_EQ(e.exStyle, r.Dword()) << i;
@@ -157,12 +157,12 @@ TEST_F(OwnResources, VersionStringsFitTheirThirtyByteBuffers)
 {
     struct {
         UINT id;
-        const char *text;
+        const char* text;
     } rows[] = {{IDS_VERSION_PREFIX, "\\StringFileInfo\\041104b0\\"},
                 {IDS_FILE_DESCRIPTION, "FileDescription"},
                 {IDS_LEGAL_COPYRIGHT, "LegalCopyright"},
                 {IDS_COMMENTS, "Comments"}};
-    for (auto &row : rows) {
+    for (auto& row : rows) {
         EXPECT_FALSE(Japanese(RT_STRING, (WORD)(row.id / 16 + 1)).empty()) << row.id;
         char text[30];
         memset(text, '#', sizeof text);
@@ -180,10 +180,10 @@ struct VersionNode {
     std::vector<VersionNode> children;
 };
 
-static VersionNode ParseNode(Reader &r)
+static VersionNode ParseNode(Reader& r)
 {
     r.Align();
-    const BYTE *start = r.p;
+    const BYTE* start = r.p;
     VersionNode node;
     WORD length = r.Word(), valueLength = r.Word();
     node.type = r.Word();
@@ -202,7 +202,7 @@ static VersionNode ParseNode(Reader &r)
     return node;
 }
 
-static std::wstring Text(const VersionNode &node)
+static std::wstring Text(const VersionNode& node)
 {
     std::wstring text;
     for (size_t i = 0; i + 1 < node.value.size(); i += 2) {
@@ -239,8 +239,8 @@ TEST_F(OwnResources, VersionBlockHoldsTheNineStringsInOrderAndOneTranslation)
     EXPECT_EQ(L"StringFileInfo", strings.key);
     ASSERT_EQ(1u, strings.children.size());
     EXPECT_EQ(L"041104b0", strings.children[0].key);
-    const std::vector<VersionNode> &values = strings.children[0].children;
-    const wchar_t *keys[] = {L"Comments",         L"CompanyName",  L"FileDescription",
+    const std::vector<VersionNode>& values = strings.children[0].children;
+    const wchar_t* keys[] = {L"Comments",         L"CompanyName",  L"FileDescription",
                              L"FileVersion",      L"InternalName", L"LegalCopyright",
                              L"OriginalFilename", L"ProductName",  L"ProductVersion"};
     ASSERT_EQ(9u, values.size());
@@ -273,14 +273,14 @@ TEST_F(OwnResources, VersionApiReadsTheFixedPartAndTheJapaneseTexts)
     ASSERT_NE(0u, size);
     std::vector<char> block(size);
     ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO *fixed = NULL;
+    VS_FIXEDFILEINFO* fixed = NULL;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void **)&fixed, &length));
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", (void**)&fixed, &length));
     EXPECT_EQ(0x00010002u, fixed->dwFileVersionMS);
     EXPECT_EQ((2000u << 16) | 316u, fixed->dwFileVersionLS);
-    char *comments = NULL;
+    char* comments = NULL;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\041104b0\\Comments",
-                               (void **)&comments, &length));
+                               (void**)&comments, &length));
     // The code page 932 bytes of the description, as the About box shows them.
     EXPECT_STREQ("Cakewalk 5.0 以降に存在する [ツール] メニューを編集するための、簡易エディタ。",
                  comments);

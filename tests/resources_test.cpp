@@ -12,7 +12,7 @@ static HMODULE Korvanel()
     static HMODULE module = [] {
         char path[MAX_PATH] = "";
         GetModuleFileNameA(NULL, path, sizeof path);
-        char *slash = strrchr(path, '\\');
+        char* slash = strrchr(path, '\\');
         strcpy(slash + 1, "Korvanel.exe");
         return LoadLibraryExA(path, NULL, LOAD_LIBRARY_AS_DATAFILE);
     }();
@@ -20,13 +20,13 @@ static HMODULE Korvanel()
 }
 
 // Bitmaps 104 and 103, top row first: K black, G green, N navy, S silver, W white.
-static const char *const CalPixels[16] = {
+static const char* const CalPixels[16] = {
     "KKKKKKKKKKKKSSS", "KWWWWWWWWWWKKSS", "KWWWWWWWWWWKWKS", "KWWWWWWWWWWKKKK",
     "KWWWWWWWWWWWWWK", "KWNNWWWWNWWWNWK", "KNWWNWWWNWWWNWK", "KNWWWWWNWNWWNWK",
     "KNWWWWWNWNWWNWK", "KNWWNWWNNNWWNWK", "KNWWNWNWWWNWNWK", "KWNNWWNWWWNWNNN",
     "KWWWWWWWWWWWWWK", "KWWWWWWWWWWWWWK", "KWWWWWWWWWWWWWK", "KKKKKKKKKKKKKKK",
 };
-static const char *const RefreshPixels[16] = {
+static const char* const RefreshPixels[16] = {
     "SKKKKKKKKKKKSSS", "SKWWWWWWWWWKKSS", "SKWWWWWWWWWKWKS", "SKWWWWWWGWWKKKK",
     "SKWWWWWWGGWWWWK", "SKWWWWGGGGGWWWK", "SKWWWGWWGGWWWWK", "SKWWWGWWGWWWWWK",
     "SKWWWGWWWWGWWWK", "SKWWWWWGWWGWWWK", "SKWWWWGGWWGWWWK", "SKWWWGGGGGWWWWK",
@@ -53,12 +53,12 @@ static int IndexOfLetter(char letter)
     return -1;
 }
 
-static void ExpectBitmap(int id, const char *const rows[16])
+static void ExpectBitmap(int id, const char* const rows[16])
 {
     HRSRC found = FindResourceA(Korvanel(), MAKEINTRESOURCEA(id), (LPCSTR)RT_BITMAP);
     ASSERT_TRUE(found) << id;
-    const BITMAPINFOHEADER *info =
-        (const BITMAPINFOHEADER *)LockResource(LoadResource(Korvanel(), found));
+    const BITMAPINFOHEADER* info =
+        (const BITMAPINFOHEADER*)LockResource(LoadResource(Korvanel(), found));
     ASSERT_TRUE(info);
     EXPECT_EQ(sizeof(BITMAPINFOHEADER), info->biSize);
     EXPECT_EQ(15, info->biWidth);
@@ -68,17 +68,17 @@ static void ExpectBitmap(int id, const char *const rows[16])
     EXPECT_EQ((DWORD)BI_RGB, info->biCompression);
     ASSERT_TRUE(info->biClrUsed == 0 || info->biClrUsed == 16);
 
-    const RGBQUAD *palette = (const RGBQUAD *)((const BYTE *)info + info->biSize);
+    const RGBQUAD* palette = (const RGBQUAD*)((const BYTE*)info + info->biSize);
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(StandardPalette[i],
                   RGB(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue))
             << "palette entry " << i;
 
-    const BYTE *bits = (const BYTE *)(palette + 16);
+    const BYTE* bits = (const BYTE*)(palette + 16);
     const int stride = (15 * 4 + 31) / 32 * 4;
     ASSERT_GE(SizeofResource(Korvanel(), found), info->biSize + 16 * sizeof(RGBQUAD) + 16 * stride);
     for (int row = 0; row < 16; row++) {
-        const BYTE *line = bits + (15 - row) * stride;
+        const BYTE* line = bits + (15 - row) * stride;
         for (int x = 0; x < 15; x++) {
             int index = x % 2 ? line[x / 2] & 0x0F : line[x / 2] >> 4;
             EXPECT_EQ(IndexOfLetter(rows[row][x]), index)
@@ -96,8 +96,8 @@ TEST(ToolbarBitmaps, EveryPixelMatchesThePicture)
 
 struct MenuRow {
     UINT id; // 0: a separator
-    const char *text;
-    const char *help;
+    const char* text;
+    const char* help;
 };
 
 static const MenuRow FileRows[] = {
@@ -134,7 +134,7 @@ static std::string MenuText(HMENU menu, UINT position)
     return text;
 }
 
-static void ExpectPopup(HMENU popup, const MenuRow *rows, int count)
+static void ExpectPopup(HMENU popup, const MenuRow* rows, int count)
 {
     ASSERT_EQ(count, GetMenuItemCount(popup));
     for (int i = 0; i < count; i++) {

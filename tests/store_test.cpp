@@ -12,7 +12,7 @@ static void Clear()
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, Key);
 }
 
-static HKEY CreateEntryKey(const std::string &name)
+static HKEY CreateEntryKey(const std::string& name)
 {
     HKEY key = NULL;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(Key) + "\\" + name).c_str(), 0, NULL, 0,
@@ -20,13 +20,13 @@ static HKEY CreateEntryKey(const std::string &name)
     return key;
 }
 
-static void Collect(ToolEntry *entry, void *context)
+static void Collect(ToolEntry* entry, void* context)
 {
-    ((std::vector<ToolEntry *> *)context)->push_back(entry);
+    ((std::vector<ToolEntry*>*)context)->push_back(entry);
 }
 
 struct Entries {
-    std::vector<ToolEntry *> list;
+    std::vector<ToolEntry*> list;
     bool opened = false;
     Entries()
     {
@@ -34,7 +34,7 @@ struct Entries {
     }
     ~Entries()
     {
-        for (ToolEntry *e : list)
+        for (ToolEntry* e : list)
             FreeToolEntry(e);
     }
 };
@@ -74,13 +74,13 @@ TEST_F(StoreTest, ValuesAreStoredWithTerminatorAndTypeIsGeneric)
     HKEY key = CreateEntryKey("T");
     char buffer[32];
     DWORD size = sizeof buffer, type = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Type", NULL, &type, (BYTE *)buffer, &size));
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Type", NULL, &type, (BYTE*)buffer, &size));
     EXPECT_EQ((DWORD)REG_SZ, type);
     EXPECT_EQ(8u, size);
     EXPECT_STREQ("Generic", buffer);
     size = sizeof buffer;
     ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryValueExA(key, "StatusBarText", NULL, &type, (BYTE *)buffer, &size));
+              RegQueryValueExA(key, "StatusBarText", NULL, &type, (BYTE*)buffer, &size));
     EXPECT_EQ(1u, size);
     RegCloseKey(key);
 }
@@ -88,7 +88,7 @@ TEST_F(StoreTest, ValuesAreStoredWithTerminatorAndTypeIsGeneric)
 TEST_F(StoreTest, OverwriteIgnoresCaseAndKeepsKeyNameAndOtherValues)
 {
     HKEY key = CreateEntryKey("MixedCase");
-    RegSetValueExA(key, "CmdArgs", 0, REG_SZ, (const BYTE *)"-x", 3);
+    RegSetValueExA(key, "CmdArgs", 0, REG_SZ, (const BYTE*)"-x", 3);
     RegCloseKey(key);
     ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("MIXEDCASE", "new", "menu", "status"));
     Entries all;
@@ -98,7 +98,7 @@ TEST_F(StoreTest, OverwriteIgnoresCaseAndKeepsKeyNameAndOtherValues)
     key = CreateEntryKey("mixedcase");
     char buffer[8];
     DWORD size = sizeof buffer;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "CmdArgs", NULL, NULL, (BYTE *)buffer, &size));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "CmdArgs", NULL, NULL, (BYTE*)buffer, &size));
     RegCloseKey(key);
 }
 
@@ -106,22 +106,22 @@ TEST_F(StoreTest, OddValuesNeverYieldUnterminatedText)
 {
     HKEY key = CreateEntryKey("Odd");
     std::string long260(260, 'x'); // fills the buffer exactly, no room for a terminator
-    RegSetValueExA(key, "ExePath", 0, REG_BINARY, (const BYTE *)long260.data(), 260);
-    RegSetValueExA(key, "MenuText", 0, REG_BINARY, (const BYTE *)"abcd", 4);
+    RegSetValueExA(key, "ExePath", 0, REG_BINARY, (const BYTE*)long260.data(), 260);
+    RegSetValueExA(key, "MenuText", 0, REG_BINARY, (const BYTE*)"abcd", 4);
     std::string long300(300, 'y');
-    RegSetValueExA(key, "StatusBarText", 0, REG_SZ, (const BYTE *)long300.c_str(), 301);
+    RegSetValueExA(key, "StatusBarText", 0, REG_SZ, (const BYTE*)long300.c_str(), 301);
     RegCloseKey(key);
     key = CreateEntryKey("Fits");
     std::string long259(259, 'z');
-    RegSetValueExA(key, "ExePath", 0, REG_SZ, (const BYTE *)long259.c_str(), 260);
+    RegSetValueExA(key, "ExePath", 0, REG_SZ, (const BYTE*)long259.c_str(), 260);
     DWORD number = 0x41424344;
-    RegSetValueExA(key, "MenuText", 0, REG_DWORD, (const BYTE *)&number, 4);
+    RegSetValueExA(key, "MenuText", 0, REG_DWORD, (const BYTE*)&number, 4);
     RegCloseKey(key);
 
     Entries all;
     ASSERT_EQ(2u, all.list.size());
-    const ToolEntry *fits = all.list[0];
-    const ToolEntry *odd = all.list[1];
+    const ToolEntry* fits = all.list[0];
+    const ToolEntry* odd = all.list[1];
     EXPECT_STREQ("", odd->path);
     EXPECT_STREQ("abcd", odd->menuText);
     EXPECT_STREQ("", odd->statusText);
@@ -182,9 +182,9 @@ TEST_F(StoreTest, OverlongNameIsRefusedWithoutOverrun)
     EXPECT_FALSE(BuildToolKeyPath((fits + "x").c_str(), path));
 }
 
-static void DeleteAllOnFirstEntry(ToolEntry *entry, void *context)
+static void DeleteAllOnFirstEntry(ToolEntry* entry, void* context)
 {
-    int *seen = (int *)context;
+    int* seen = (int*)context;
     if ((*seen)++ == 0) Clear();
     FreeToolEntry(entry);
 }

@@ -12,7 +12,7 @@ static const char MarkerClass[] = "KorvanelTestText";
 
 std::string ProgramDirectory()
 {
-    const char *given = getenv("KORVANEL_PROGRAM_DIR");
+    const char* given = getenv("KORVANEL_PROGRAM_DIR");
     if (!given || !*given) return driver::TestDirectory();
     std::string directory = given;
     if (directory.back() != '\\') directory += '\\';
@@ -24,7 +24,7 @@ std::string ProgramPath()
     return ProgramDirectory() + "Korvanel.exe";
 }
 
-std::string FreshDirectory(const std::string &name)
+std::string FreshDirectory(const std::string& name)
 {
     CreateDirectoryA(TestRoot, NULL);
     std::string directory = TestRoot + name + "\\";
@@ -41,7 +41,7 @@ std::string FreshDirectory(const std::string &name)
     return directory;
 }
 
-bool CopyInto(const std::string &file, const std::string &directory)
+bool CopyInto(const std::string& file, const std::string& directory)
 {
     size_t slash = file.find_last_of('\\');
     std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
@@ -54,7 +54,7 @@ struct AboutSearch {
 
 static BOOL CALLBACK FindAboutBox(HWND hwnd, LPARAM lParam)
 {
-    AboutSearch *search = (AboutSearch *)lParam;
+    AboutSearch* search = (AboutSearch*)lParam;
     char className[16] = "";
     GetClassNameA(hwnd, className, sizeof className);
     if (strcmp(className, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
@@ -76,22 +76,22 @@ HWND WaitForAboutBox(HWND main, DWORD timeoutMs)
     return NULL;
 }
 
-bool HideVersionResource(const std::string &exe)
+bool HideVersionResource(const std::string& exe)
 {
     std::string bytes = driver::ReadFileBytes(exe);
     if (bytes.size() < 0x400) return false;
-    BYTE *image = (BYTE *)&bytes[0];
-    IMAGE_NT_HEADERS *headers = (IMAGE_NT_HEADERS *)(image + ((IMAGE_DOS_HEADER *)image)->e_lfanew);
+    BYTE* image = (BYTE*)&bytes[0];
+    IMAGE_NT_HEADERS* headers = (IMAGE_NT_HEADERS*)(image + ((IMAGE_DOS_HEADER*)image)->e_lfanew);
     DWORD rva =
         headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
-    IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(headers);
+    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
     for (int i = 0; i < headers->FileHeader.NumberOfSections; i++, section++) {
         if (rva < section->VirtualAddress ||
             rva >= section->VirtualAddress + section->SizeOfRawData)
             continue;
-        BYTE *root = image + section->PointerToRawData + (rva - section->VirtualAddress);
-        IMAGE_RESOURCE_DIRECTORY *directory = (IMAGE_RESOURCE_DIRECTORY *)root;
-        IMAGE_RESOURCE_DIRECTORY_ENTRY *entry = (IMAGE_RESOURCE_DIRECTORY_ENTRY *)(directory + 1);
+        BYTE* root = image + section->PointerToRawData + (rva - section->VirtualAddress);
+        IMAGE_RESOURCE_DIRECTORY* directory = (IMAGE_RESOURCE_DIRECTORY*)root;
+        IMAGE_RESOURCE_DIRECTORY_ENTRY* entry = (IMAGE_RESOURCE_DIRECTORY_ENTRY*)(directory + 1);
         int count = directory->NumberOfNamedEntries + directory->NumberOfIdEntries;
         for (int j = 0; j < count; j++, entry++) {
             if (entry->Name != (DWORD)(ULONG_PTR)RT_VERSION) continue;
@@ -102,7 +102,7 @@ bool HideVersionResource(const std::string &exe)
     return false;
 }
 
-POINT Centre(const RECT &r)
+POINT Centre(const RECT& r)
 {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
@@ -115,16 +115,16 @@ std::string SystemErrorText(DWORD number)
     return text;
 }
 
-std::string VersionString(const std::string &file, const char *name)
+std::string VersionString(const std::string& file, const char* name)
 {
     DWORD handle = 0, size = GetFileVersionInfoSizeA(file.c_str(), &handle);
     if (!size) return "<no version resource>";
     std::vector<char> block(size);
     if (!GetFileVersionInfoA(file.c_str(), 0, size, block.data())) return "<unreadable>";
-    char *value = NULL;
+    char* value = NULL;
     UINT length = 0;
     std::string query = std::string("\\StringFileInfo\\041104b0\\") + name;
-    if (!VerQueryValueA(block.data(), query.c_str(), (void **)&value, &length) || !value)
+    if (!VerQueryValueA(block.data(), query.c_str(), (void**)&value, &length) || !value)
         return "<missing>";
     return value;
 }
@@ -134,7 +134,7 @@ std::string ClipboardText()
     std::string text;
     if (!OpenClipboard(NULL)) return "<clipboard busy>";
     HANDLE data = GetClipboardData(CF_TEXT);
-    const char *bytes = data ? (const char *)GlobalLock(data) : NULL;
+    const char* bytes = data ? (const char*)GlobalLock(data) : NULL;
     if (bytes) {
         text = bytes;
         GlobalUnlock(data);
@@ -143,7 +143,7 @@ std::string ClipboardText()
     return text;
 }
 
-static HMODULE RemoteModule(HANDLE process, const char *name)
+static HMODULE RemoteModule(HANDLE process, const char* name)
 {
     HMODULE modules[512];
     DWORD needed = 0;
@@ -156,16 +156,16 @@ static HMODULE RemoteModule(HANDLE process, const char *name)
     return NULL;
 }
 
-DWORD RemoteObjectType(const driver::App &app, HGDIOBJ object)
+DWORD RemoteObjectType(const driver::App& app, HGDIOBJ object)
 {
     HMODULE local = GetModuleHandleA("gdi32.dll");
     HMODULE remote = RemoteModule(app.process.hProcess, "gdi32.dll");
     if (!local || !remote) return (DWORD)-1;
     // GetObjectType takes one pointer-sized argument and returns a DWORD, as a thread start
     // routine does; the thread's exit code is its answer.
-    BYTE *function = (BYTE *)(void *)GetProcAddress(local, "GetObjectType");
+    BYTE* function = (BYTE*)(void*)GetProcAddress(local, "GetObjectType");
     LPTHREAD_START_ROUTINE start =
-        (LPTHREAD_START_ROUTINE)(void *)((BYTE *)remote + (function - (BYTE *)local));
+        (LPTHREAD_START_ROUTINE)(void*)((BYTE*)remote + (function - (BYTE*)local));
     HANDLE thread = CreateRemoteThread(app.process.hProcess, NULL, 0, start, object, 0, NULL);
     if (!thread) return (DWORD)-1;
     DWORD type = (DWORD)-1;
@@ -174,18 +174,18 @@ DWORD RemoteObjectType(const driver::App &app, HGDIOBJ object)
     return type;
 }
 
-HFONT StaticFont(const driver::App &app, HWND control)
+HFONT StaticFont(const driver::App& app, HWND control)
 {
     LONG_PTR kept = GetWindowLongPtrA(control, 0);
     if (!kept || RemoteObjectType(app, (HGDIOBJ)kept) == OBJ_FONT) return (HFONT)kept;
     HFONT font = NULL;
     SIZE_T read = 0;
-    if (!ReadProcessMemory(app.process.hProcess, (const void *)kept, &font, sizeof font, &read))
+    if (!ReadProcessMemory(app.process.hProcess, (const void*)kept, &font, sizeof font, &read))
         return NULL;
     return font;
 }
 
-static void SetDefault(const std::string &key, const std::string &value)
+static void SetDefault(const std::string& key, const std::string& value)
 {
     RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), (DWORD)value.size());
 }

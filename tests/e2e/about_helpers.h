@@ -15,30 +15,30 @@ std::string ProgramDirectory();
 std::string ProgramPath();
 
 // An empty directory below C:\korvanel-tests, made anew (its files from a former run removed).
-std::string FreshDirectory(const std::string &name);
-bool CopyInto(const std::string &file, const std::string &directory);
+std::string FreshDirectory(const std::string& name);
+bool CopyInto(const std::string& file, const std::string& directory);
 
 // The About box owned by main, as soon as it is visible; its texts are set by then.
 HWND WaitForAboutBox(HWND main, DWORD timeoutMs = 5000);
 
 // Renumbers the version resource type of an exe (16 to 17, which keeps the directory sorted), so
 // that the program finds no version resource in itself. UpdateResource cannot delete it under Wine.
-bool HideVersionResource(const std::string &exe);
+bool HideVersionResource(const std::string& exe);
 
-POINT Centre(const RECT &r);
+POINT Centre(const RECT& r);
 std::string SystemErrorText(DWORD number);
-std::string VersionString(const std::string &file, const char *name); // from 041104b0
+std::string VersionString(const std::string& file, const char* name); // from 041104b0
 std::string ClipboardText();
 
 // GetObjectType run inside the program's own process: GDI handles name nothing in another
 // process under Wine, so a font that the program deleted can only be told from a live one there.
 // Returns 0 for a deleted handle, or (DWORD)-1 when the question could not be asked.
-DWORD RemoteObjectType(const driver::App &app, HGDIOBJ object);
+DWORD RemoteObjectType(const driver::App& app, HGDIOBJ object);
 
 // The font of one of the program's static controls. Wine answers WM_GETFONT from another process
 // with 0, so this reads what the control keeps in its first window bytes: the font itself, or
 // (the common-controls 6 static) a pointer to its state, which begins with the font.
-HFONT StaticFont(const driver::App &app, HWND control);
+HFONT StaticFont(const driver::App& app, HWND control);
 
 // While it lives, opening a .txt file runs a command that copies the file to CopiedDocument()
 // and writes the path it was given to OpenedPath(). The former association comes back after.

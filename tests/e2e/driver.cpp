@@ -10,7 +10,7 @@ std::string TestDirectory()
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, sizeof path);
-    char *slash = strrchr(path, '\\');
+    char* slash = strrchr(path, '\\');
     if (slash) slash[1] = '\0';
     return path;
 }
@@ -32,7 +32,7 @@ struct WindowSearch {
 
 static BOOL CALLBACK FindByProperty(HWND hwnd, LPARAM lParam)
 {
-    WindowSearch *search = (WindowSearch *)lParam;
+    WindowSearch* search = (WindowSearch*)lParam;
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid == search->processId && GetPropA(hwnd, "Korvanel") && IsWindowVisible(hwnd)) {
@@ -54,7 +54,7 @@ HWND FindMainWindow(DWORD processId, DWORD timeoutMs)
     return NULL;
 }
 
-bool Launch(App &app, const std::string &arguments, const std::string &path)
+bool Launch(App& app, const std::string& arguments, const std::string& path)
 {
     std::string exe = path.empty() ? KorvanelPath() : path;
     std::string commandLine = "\"" + exe + "\"";
@@ -69,7 +69,7 @@ bool Launch(App &app, const std::string &arguments, const std::string &path)
     return true;
 }
 
-bool Start(App &app, const std::string &arguments, const std::string &path)
+bool Start(App& app, const std::string& arguments, const std::string& path)
 {
     if (!Launch(app, arguments, path)) return false;
     WaitForInputIdle(app.process.hProcess, 10000);
@@ -78,7 +78,7 @@ bool Start(App &app, const std::string &arguments, const std::string &path)
     return app.main != NULL;
 }
 
-DWORD WaitForExit(App &app, DWORD timeoutMs)
+DWORD WaitForExit(App& app, DWORD timeoutMs)
 {
     DWORD code = STILL_ACTIVE;
     if (!app.process.hProcess) return code;
@@ -93,7 +93,7 @@ DWORD WaitForExit(App &app, DWORD timeoutMs)
     return code;
 }
 
-DWORD Close(App &app)
+DWORD Close(App& app)
 {
     if (app.main) PostMessageA(app.main, WM_CLOSE, 0, 0);
     DWORD code = WaitForExit(app, 5000);
@@ -101,7 +101,7 @@ DWORD Close(App &app)
     return code;
 }
 
-void Kill(App &app)
+void Kill(App& app)
 {
     if (!app.process.hProcess) return;
     TerminateProcess(app.process.hProcess, 99);
@@ -125,13 +125,13 @@ void Command(HWND main, int id)
 
 struct DialogSearch {
     HWND owner;
-    const char *caption;
+    const char* caption;
     HWND found;
 };
 
 static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam)
 {
-    DialogSearch *search = (DialogSearch *)lParam;
+    DialogSearch* search = (DialogSearch*)lParam;
     char className[64] = "";
     GetClassNameA(hwnd, className, sizeof className);
     if (strcmp(className, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
@@ -141,7 +141,7 @@ static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam)
     return FALSE;
 }
 
-HWND WaitForDialog(HWND owner, DWORD timeoutMs, const char *caption)
+HWND WaitForDialog(HWND owner, DWORD timeoutMs, const char* caption)
 {
     DWORD start = GetTickCount();
     do {
@@ -214,7 +214,7 @@ Box AnswerBox(HWND owner, int button, DWORD timeoutMs)
     return box;
 }
 
-static HWND FileNameEdit(HWND dialog)
+HWND FileNameBox(HWND dialog)
 {
     HWND item = GetDlgItem(dialog, 0x47C);
     if (!item) item = GetDlgItem(dialog, 0x480);
@@ -228,9 +228,15 @@ static HWND FileNameEdit(HWND dialog)
     return NULL;
 }
 
-bool AcceptFileDialog(HWND dialog, const std::string &path)
+std::string FileNameText(HWND dialog)
 {
-    HWND edit = FileNameEdit(dialog);
+    HWND edit = FileNameBox(dialog);
+    return edit ? Text(edit) : "<no file-name box>";
+}
+
+bool AcceptFileDialog(HWND dialog, const std::string& path)
+{
+    HWND edit = FileNameBox(dialog);
     if (!edit) return false;
     DWORD_PTR result;
     SendMessageTimeoutA(edit, WM_SETTEXT, 0, (LPARAM)path.c_str(), SMTO_NORMAL, 5000, &result);
@@ -299,7 +305,7 @@ void DoubleClick(POINT screen)
     Sleep(200);
 }
 
-static HWND List(const App &app)
+static HWND List(const App& app)
 {
     return GetDlgItem(app.main, 1001);
 }
@@ -311,27 +317,27 @@ static LRESULT Ask(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
     return (LRESULT)result;
 }
 
-int ItemCount(const App &app)
+int ItemCount(const App& app)
 {
     return (int)Ask(List(app), LB_GETCOUNT);
 }
 
-int Selection(const App &app)
+int Selection(const App& app)
 {
     return (int)Ask(List(app), LB_GETCURSEL);
 }
 
-bool ReadItem(const App &app, int index, ToolEntry &entry)
+bool ReadItem(const App& app, int index, ToolEntry& entry)
 {
     LRESULT data = Ask(List(app), LB_GETITEMDATA, (WPARAM)index);
     if (data == LB_ERR || data == 0) return false;
     SIZE_T read = 0;
-    return ReadProcessMemory(app.process.hProcess, (const void *)data, &entry, sizeof entry,
+    return ReadProcessMemory(app.process.hProcess, (const void*)data, &entry, sizeof entry,
                              &read) &&
            read == sizeof entry;
 }
 
-std::vector<std::string> ItemNames(const App &app)
+std::vector<std::string> ItemNames(const App& app)
 {
     std::vector<std::string> names;
     int count = ItemCount(app);
@@ -342,7 +348,7 @@ std::vector<std::string> ItemNames(const App &app)
     return names;
 }
 
-POINT ItemCentre(const App &app, int index)
+POINT ItemCentre(const App& app, int index)
 {
     HWND list = List(app);
     int top = (int)Ask(list, LB_GETTOPINDEX);
@@ -354,26 +360,26 @@ POINT ItemCentre(const App &app, int index)
     return point;
 }
 
-void SelectItem(const App &app, int index)
+void SelectItem(const App& app, int index)
 {
     Foreground(app.main);
     Click(ItemCentre(app, index));
     Sync(app.main);
 }
 
-std::string Field(const App &app, int id)
+std::string Field(const App& app, int id)
 {
     return ItemText(app.main, id);
 }
 
-void SetField(const App &app, int id, const std::string &text)
+void SetField(const App& app, int id, const std::string& text)
 {
     DWORD_PTR result;
     SendMessageTimeoutA(GetDlgItem(app.main, id), WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_NORMAL,
                         5000, &result);
 }
 
-HWND FocusedControl(const App &app)
+HWND FocusedControl(const App& app)
 {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -387,16 +393,16 @@ void ClearToolsMenu()
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, ToolsMenuKey);
 }
 
-void PutEntry(const std::string &name, const std::string &path, const std::string &menuText,
-              const std::string &statusText)
+void PutEntry(const std::string& name, const std::string& path, const std::string& menuText,
+              const std::string& statusText)
 {
     std::string keyPath = std::string(ToolsMenuKey) + "\\" + name;
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
                         NULL) != ERROR_SUCCESS)
         return;
-    auto put = [&](const char *value, const std::string &text) {
-        RegSetValueExA(key, value, 0, REG_SZ, (const BYTE *)text.c_str(), (DWORD)text.size() + 1);
+    auto put = [&](const char* value, const std::string& text) {
+        RegSetValueExA(key, value, 0, REG_SZ, (const BYTE*)text.c_str(), (DWORD)text.size() + 1);
     };
     put("ExePath", path);
     put("MenuText", menuText);
@@ -405,7 +411,7 @@ void PutEntry(const std::string &name, const std::string &path, const std::strin
     RegCloseKey(key);
 }
 
-bool KeyExists(const std::string &relativePath)
+bool KeyExists(const std::string& relativePath)
 {
     std::string keyPath = std::string(ToolsMenuKey);
     if (!relativePath.empty()) keyPath += "\\" + relativePath;
@@ -416,7 +422,7 @@ bool KeyExists(const std::string &relativePath)
     return true;
 }
 
-bool ReadValue(const std::string &relativePath, const char *value, std::string &text)
+bool ReadValue(const std::string& relativePath, const char* value, std::string& text)
 {
     std::string keyPath = std::string(ToolsMenuKey) + "\\" + relativePath;
     HKEY key;
@@ -424,7 +430,7 @@ bool ReadValue(const std::string &relativePath, const char *value, std::string &
         return false;
     char buffer[4096];
     DWORD size = sizeof buffer - 1, type = 0;
-    LONG result = RegQueryValueExA(key, value, NULL, &type, (BYTE *)buffer, &size);
+    LONG result = RegQueryValueExA(key, value, NULL, &type, (BYTE*)buffer, &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS) return false;
     buffer[size] = '\0';
@@ -432,7 +438,7 @@ bool ReadValue(const std::string &relativePath, const char *value, std::string &
     return true;
 }
 
-std::string ReadFileBytes(const std::string &path)
+std::string ReadFileBytes(const std::string& path)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, 0, NULL);
@@ -446,7 +452,7 @@ std::string ReadFileBytes(const std::string &path)
     return bytes;
 }
 
-bool WriteFileBytes(const std::string &path, const std::string &bytes)
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);

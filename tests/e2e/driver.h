@@ -20,11 +20,11 @@ std::string TestDirectory(); // where the test exe, Korvanel.exe and fixtures li
 std::string KorvanelPath();
 
 // Starts the program (another exe when path is given); Start also waits for its window.
-bool Launch(App &app, const std::string &arguments = "", const std::string &path = "");
-bool Start(App &app, const std::string &arguments = "", const std::string &path = "");
-DWORD WaitForExit(App &app, DWORD timeoutMs = 10000); // exit code, or STILL_ACTIVE
-DWORD Close(App &app); // WM_CLOSE, then the exit code (killed after 5 s)
-void Kill(App &app);
+bool Launch(App& app, const std::string& arguments = "", const std::string& path = "");
+bool Start(App& app, const std::string& arguments = "", const std::string& path = "");
+DWORD WaitForExit(App& app, DWORD timeoutMs = 10000); // exit code, or STILL_ACTIVE
+DWORD Close(App& app); // WM_CLOSE, then the exit code (killed after 5 s)
+void Kill(App& app);
 HWND FindMainWindow(DWORD processId, DWORD timeoutMs = 10000);
 
 // Waits until the program has handled everything posted so far (or sits in a modal loop).
@@ -33,7 +33,7 @@ void Command(HWND main, int id); // posted, as a menu item would send it
 void Wait(DWORD ms);
 
 // Top-level dialogs (#32770) owned by owner: message boxes, file dialogs, the About box.
-HWND WaitForDialog(HWND owner, DWORD timeoutMs = 5000, const char *caption = nullptr);
+HWND WaitForDialog(HWND owner, DWORD timeoutMs = 5000, const char* caption = nullptr);
 bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000);
 std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
@@ -49,8 +49,11 @@ struct Box {
 };
 Box AnswerBox(HWND owner, int button, DWORD timeoutMs = 5000);
 
-// The common file dialog: types a full path into the name box and accepts it.
-bool AcceptFileDialog(HWND dialog, const std::string &path);
+// The common file dialog: its file-name box (an Edit inside the ComboBoxEx 0x47C) and its text;
+// AcceptFileDialog types a full path into the box and accepts it.
+HWND FileNameBox(HWND dialog);
+std::string FileNameText(HWND dialog);
+bool AcceptFileDialog(HWND dialog, const std::string& path);
 
 // Real keyboard and mouse input to the foreground window.
 void Foreground(HWND window);
@@ -59,25 +62,25 @@ void Click(POINT screen, bool right = false);
 void DoubleClick(POINT screen);
 
 // The list of entries, read from the running program.
-int ItemCount(const App &app);
-int Selection(const App &app);
-bool ReadItem(const App &app, int index, ToolEntry &entry);
-std::vector<std::string> ItemNames(const App &app);
-POINT ItemCentre(const App &app, int index); // in screen co-ordinates
-void SelectItem(const App &app, int index);  // by a click, as a user would
-std::string Field(const App &app, int id);
-void SetField(const App &app, int id, const std::string &text);
-HWND FocusedControl(const App &app);
+int ItemCount(const App& app);
+int Selection(const App& app);
+bool ReadItem(const App& app, int index, ToolEntry& entry);
+std::vector<std::string> ItemNames(const App& app);
+POINT ItemCentre(const App& app, int index); // in screen co-ordinates
+void SelectItem(const App& app, int index);  // by a click, as a user would
+std::string Field(const App& app, int id);
+void SetField(const App& app, int id, const std::string& text);
+HWND FocusedControl(const App& app);
 
 // The registry of the test prefix. Every test starts from an empty Tools menu.
 void ClearToolsMenu();
-void PutEntry(const std::string &name, const std::string &path, const std::string &menuText,
-              const std::string &statusText);
-bool KeyExists(const std::string &relativePath); // below ToolsMenuKey
-bool ReadValue(const std::string &relativePath, const char *value, std::string &text);
+void PutEntry(const std::string& name, const std::string& path, const std::string& menuText,
+              const std::string& statusText);
+bool KeyExists(const std::string& relativePath); // below ToolsMenuKey
+bool ReadValue(const std::string& relativePath, const char* value, std::string& text);
 
-std::string ReadFileBytes(const std::string &path);
-bool WriteFileBytes(const std::string &path, const std::string &bytes);
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 } // namespace driver
 

@@ -41,7 +41,7 @@ void Settle(HWND main)
     SendMessageTimeoutA(field, EM_SETLIMITTEXT, 256, 0, SMTO_NORMAL, 5000, &result);
 }
 
-bool Eventually(const std::function<bool()> &done, DWORD timeoutMs)
+bool Eventually(const std::function<bool()>& done, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (!done()) {
@@ -64,15 +64,15 @@ std::string UnexpectedDialog(HWND owner, DWORD timeoutMs)
     return seen;
 }
 
-std::vector<std::string> Fields(const App &app)
+std::vector<std::string> Fields(const App& app)
 {
     Sync(app.main);
     return {Field(app, IDC_NAME), Field(app, IDC_EXE_PATH), Field(app, IDC_MENU_TEXT),
             Field(app, IDC_STATUS_TEXT)};
 }
 
-void SetFields(const App &app, const std::string &name, const std::string &path,
-               const std::string &menuText, const std::string &statusText)
+void SetFields(const App& app, const std::string& name, const std::string& path,
+               const std::string& menuText, const std::string& statusText)
 {
     SetField(app, IDC_NAME, name);
     SetField(app, IDC_EXE_PATH, path);
@@ -80,7 +80,7 @@ void SetFields(const App &app, const std::string &name, const std::string &path,
     SetField(app, IDC_STATUS_TEXT, statusText);
 }
 
-bool DropFiles(const App &app, const std::vector<std::string> &paths)
+bool DropFiles(const App& app, const std::vector<std::string>& paths)
 {
     std::string block(sizeof(DROPFILES), '\0');
     DROPFILES header{};
@@ -89,10 +89,10 @@ bool DropFiles(const App &app, const std::vector<std::string> &paths)
     header.fNC = FALSE;
     header.fWide = FALSE;
     memcpy(&block[0], &header, sizeof header);
-    for (const std::string &path : paths)
+    for (const std::string& path : paths)
         block += path + '\0';
     block += '\0';
-    void *remote = VirtualAllocEx(app.process.hProcess, NULL, block.size(),
+    void* remote = VirtualAllocEx(app.process.hProcess, NULL, block.size(),
                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote) return false;
     SIZE_T written = 0;
@@ -104,7 +104,7 @@ bool DropFiles(const App &app, const std::vector<std::string> &paths)
     return true;
 }
 
-HWND ClickBrowse(const App &app)
+HWND ClickBrowse(const App& app)
 {
     Foreground(app.main);
     RECT r = WindowRect(GetDlgItem(app.main, IDC_BROWSE));
@@ -112,25 +112,7 @@ HWND ClickBrowse(const App &app)
     return WaitForDialog(app.main, 5000, "ファイルを選択");
 }
 
-static HWND FileNameEdit(HWND dialog)
-{
-    HWND item = GetDlgItem(dialog, 0x47C);
-    for (int depth = 0; item && depth < 3; depth++) {
-        char className[64] = "";
-        GetClassNameA(item, className, sizeof className);
-        if (_stricmp(className, "Edit") == 0) return item;
-        item = GetWindow(item, GW_CHILD);
-    }
-    return NULL;
-}
-
-std::string FileNameBoxText(HWND dialog)
-{
-    HWND edit = FileNameEdit(dialog);
-    return edit ? Text(edit) : "<no file-name box>";
-}
-
-std::vector<std::string> FileTypes(HWND dialog, int &selected)
+std::vector<std::string> FileTypes(HWND dialog, int& selected)
 {
     std::vector<std::string> types;
     HWND combo = GetDlgItem(dialog, 0x470);
@@ -150,7 +132,7 @@ std::vector<std::string> FileTypes(HWND dialog, int &selected)
     return types;
 }
 
-bool ChooseFile(const App &app, HWND dialog, const std::string &path)
+bool ChooseFile(const App& app, HWND dialog, const std::string& path)
 {
     if (!AcceptFileDialog(dialog, path)) return false;
     bool gone = WaitUntilGone(dialog);
@@ -174,7 +156,7 @@ std::vector<std::string> SubkeyNames()
     return names;
 }
 
-std::string Value(const std::string &entry, const char *value)
+std::string Value(const std::string& entry, const char* value)
 {
     std::string text;
     return ReadValue(entry, value, text) ? text : "<missing>";
@@ -188,7 +170,7 @@ std::string SystemErrorText(DWORD number)
     return text;
 }
 
-std::string Repeat(const std::string &text, int times)
+std::string Repeat(const std::string& text, int times)
 {
     std::string result;
     for (int i = 0; i < times; i++)
@@ -196,7 +178,7 @@ std::string Repeat(const std::string &text, int times)
     return result;
 }
 
-std::string TestFolder(const std::string &relative)
+std::string TestFolder(const std::string& relative)
 {
     // Create every prefix that ends at a separator, walking by characters so that the second
     // byte of ソ or 表 is not taken for one.
@@ -211,12 +193,12 @@ std::string TestFolder(const std::string &relative)
     return full;
 }
 
-bool PutFile(const std::string &path, const std::string &bytes)
+bool PutFile(const std::string& path, const std::string& bytes)
 {
     return WriteFileBytes(path, bytes);
 }
 
-bool CopyFixture(const char *fixture, const std::string &to)
+bool CopyFixture(const char* fixture, const std::string& to)
 {
     return CopyFileA((TestDirectory() + fixture).c_str(), to.c_str(), FALSE) != 0;
 }

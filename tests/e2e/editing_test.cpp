@@ -22,7 +22,7 @@ TEST_F(KorvanelTest, RegisterWarnsAboutEmptyFieldsInOrderAndFocusesEach)
     Foreground(app.main);
     struct Step {
         const char *name, *path, *menuText;
-        const char *warning;
+        const char* warning;
         int focused;
     } steps[] = {
         {"", "", "", "「登録リスト」欄が入力されていません。", IDC_NAME},
@@ -32,7 +32,7 @@ TEST_F(KorvanelTest, RegisterWarnsAboutEmptyFieldsInOrderAndFocusesEach)
         // From the path field back to the name field: the focus really moves.
         {"", RegeditPath, "&Tool", "「登録リスト」欄が入力されていません。", IDC_NAME},
     };
-    for (const Step &step : steps) {
+    for (const Step& step : steps) {
         SCOPED_TRACE(step.warning);
         SetFields(app, step.name, step.path, step.menuText, "status");
         Command(app.main, IDM_REGISTER);
@@ -267,7 +267,7 @@ class OpenTest : public KorvanelTest
         RegDeleteKeyA(HKEY_CLASSES_ROOT, "kvtestfile");
         RegDeleteKeyA(HKEY_CLASSES_ROOT, ".kvtest");
     }
-    static void SetClassesValue(const char *key, const std::string &text)
+    static void SetClassesValue(const char* key, const std::string& text)
     {
         RegSetKeyValueA(HKEY_CLASSES_ROOT, key, NULL, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
     }

@@ -22,9 +22,9 @@ TEST_F(HelpDocumentsTest, ReadmeAndHistoryOpenBesideTheProgramWhateverTheCurrent
 
     struct {
         int command;
-        const char *name;
+        const char* name;
     } documents[] = {{IDM_README, "readme.txt"}, {IDM_HISTORY, "history.txt"}};
-    for (auto &document : documents) {
+    for (auto& document : documents) {
         DeleteFileA(MarkerAssociation::OpenedPath().c_str());
         Command(app.main, document.command);
         std::string expected = ProgramDirectory() + document.name;

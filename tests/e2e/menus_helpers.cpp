@@ -5,7 +5,7 @@
 namespace menus
 {
 
-RemoteBlock::RemoteBlock(const driver::App &app, size_t size)
+RemoteBlock::RemoteBlock(const driver::App& app, size_t size)
     : process_(app.process.hProcess),
       address_(VirtualAllocEx(process_, NULL, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
 {
@@ -16,19 +16,19 @@ RemoteBlock::~RemoteBlock()
     if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
 }
 
-bool RemoteBlock::Write(const void *data, size_t size, size_t offset)
+bool RemoteBlock::Write(const void* data, size_t size, size_t offset)
 {
     SIZE_T written = 0;
     return address_ &&
-           WriteProcessMemory(process_, (char *)address_ + offset, data, size, &written) &&
+           WriteProcessMemory(process_, (char*)address_ + offset, data, size, &written) &&
            written == size;
 }
 
-bool RemoteBlock::Read(void *data, size_t size, size_t offset) const
+bool RemoteBlock::Read(void* data, size_t size, size_t offset) const
 {
     SIZE_T read = 0;
     return address_ &&
-           ReadProcessMemory(process_, (const char *)address_ + offset, data, size, &read) &&
+           ReadProcessMemory(process_, (const char*)address_ + offset, data, size, &read) &&
            read == size;
 }
 
@@ -39,17 +39,17 @@ LRESULT Ask(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return (LRESULT)result;
 }
 
-HWND Toolbar(const driver::App &app)
+HWND Toolbar(const driver::App& app)
 {
     return GetDlgItem(app.main, IDC_TOOLBAR);
 }
 
-HWND StatusBar(const driver::App &app)
+HWND StatusBar(const driver::App& app)
 {
     return GetDlgItem(app.main, IDC_STATUS_BAR);
 }
 
-std::string StatusBarText(const driver::App &app)
+std::string StatusBarText(const driver::App& app)
 {
     char text[512] = "";
     RemoteBlock block(app, sizeof text);
@@ -61,7 +61,7 @@ std::string StatusBarText(const driver::App &app)
     return text;
 }
 
-std::vector<TBBUTTON> ToolbarButtons(const driver::App &app)
+std::vector<TBBUTTON> ToolbarButtons(const driver::App& app)
 {
     std::vector<TBBUTTON> buttons;
     HWND toolbar = Toolbar(app);
@@ -76,7 +76,7 @@ std::vector<TBBUTTON> ToolbarButtons(const driver::App &app)
     return buttons;
 }
 
-RECT ToolbarItemRect(const driver::App &app, int position)
+RECT ToolbarItemRect(const driver::App& app, int position)
 {
     RECT rect{};
     RemoteBlock block(app, sizeof rect);
@@ -85,7 +85,7 @@ RECT ToolbarItemRect(const driver::App &app, int position)
     return rect;
 }
 
-POINT ToolbarButtonCentre(const driver::App &app, int position)
+POINT ToolbarButtonCentre(const driver::App& app, int position)
 {
     RECT rect = ToolbarItemRect(app, position);
     POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
@@ -97,11 +97,11 @@ RECT ClientRectOf(HWND main, HWND child)
 {
     RECT rect{};
     GetWindowRect(child, &rect);
-    MapWindowPoints(NULL, main, (POINT *)&rect, 2);
+    MapWindowPoints(NULL, main, (POINT*)&rect, 2);
     return rect;
 }
 
-std::vector<HWND> TooltipWindows(const driver::App &app)
+std::vector<HWND> TooltipWindows(const driver::App& app)
 {
     std::vector<HWND> found;
     HWND hwnd = NULL;
@@ -111,7 +111,7 @@ std::vector<HWND> TooltipWindows(const driver::App &app)
     return found;
 }
 
-std::vector<Tool> Tools(const driver::App &app, HWND tooltip)
+std::vector<Tool> Tools(const driver::App& app, HWND tooltip)
 {
     std::vector<Tool> tools;
     const size_t textOffset = sizeof(TOOLINFOA), textSize = 1024;
@@ -120,7 +120,7 @@ std::vector<Tool> Tools(const driver::App &app, HWND tooltip)
     for (int i = 0; i < count; i++) {
         TOOLINFOA info{};
         info.cbSize = sizeof info;
-        info.lpszText = (char *)block.address() + textOffset;
+        info.lpszText = (char*)block.address() + textOffset;
         char text[1024] = "";
         block.Write(&info, sizeof info);
         block.Write(text, sizeof text, textOffset);
@@ -189,14 +189,14 @@ Capture CaptureScreen(RECT rect)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    void *bits = NULL;
+    void* bits = NULL;
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     GdiFlush();
-    const BYTE *p = (const BYTE *)bits;
+    const BYTE* p = (const BYTE*)bits;
     capture.pixels.resize((size_t)width * height);
     for (size_t i = 0; i < capture.pixels.size(); i++, p += 4)
         capture.pixels[i] = RGB(p[2], p[1], p[0]);

@@ -13,28 +13,28 @@ namespace menus
 class RemoteBlock
 {
   public:
-    RemoteBlock(const driver::App &app, size_t size);
+    RemoteBlock(const driver::App& app, size_t size);
     ~RemoteBlock();
-    void *address() const
+    void* address() const
     {
         return address_;
     }
-    bool Write(const void *data, size_t size, size_t offset = 0);
-    bool Read(void *data, size_t size, size_t offset = 0) const;
+    bool Write(const void* data, size_t size, size_t offset = 0);
+    bool Read(void* data, size_t size, size_t offset = 0) const;
 
   private:
     HANDLE process_;
-    void *address_;
+    void* address_;
 };
 
 LRESULT Ask(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
-HWND Toolbar(const driver::App &app);
-HWND StatusBar(const driver::App &app);
-std::string StatusBarText(const driver::App &app); // the simple-mode text
-std::vector<TBBUTTON> ToolbarButtons(const driver::App &app);
-RECT ToolbarItemRect(const driver::App &app, int position);      // toolbar client co-ordinates
-POINT ToolbarButtonCentre(const driver::App &app, int position); // screen co-ordinates
+HWND Toolbar(const driver::App& app);
+HWND StatusBar(const driver::App& app);
+std::string StatusBarText(const driver::App& app); // the simple-mode text
+std::vector<TBBUTTON> ToolbarButtons(const driver::App& app);
+RECT ToolbarItemRect(const driver::App& app, int position);      // toolbar client co-ordinates
+POINT ToolbarButtonCentre(const driver::App& app, int position); // screen co-ordinates
 RECT ClientRectOf(HWND main, HWND child); // child's window rectangle in main's client area
 
 struct Tool {
@@ -44,8 +44,8 @@ struct Tool {
     RECT rect{};
     std::string text;
 };
-std::vector<HWND> TooltipWindows(const driver::App &app); // owned by the main window
-std::vector<Tool> Tools(const driver::App &app, HWND tooltip);
+std::vector<HWND> TooltipWindows(const driver::App& app); // owned by the main window
+std::vector<Tool> Tools(const driver::App& app, HWND tooltip);
 
 DWORD EditSelection(HWND edit); // MAKELONG(start, end)
 

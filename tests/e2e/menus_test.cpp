@@ -12,7 +12,7 @@ using namespace menus;
 static const char NotepadPath[] = "C:\\windows\\notepad.exe";
 static const char RegeditPath[] = "C:\\windows\\regedit.exe";
 
-static HWND Control(const App &app, int id)
+static HWND Control(const App& app, int id)
 {
     return GetDlgItem(app.main, id);
 }
@@ -55,7 +55,7 @@ TEST_F(KorvanelTest, AltLettersFocusTheirFieldsWithTheWholeTextSelected)
                 {'E', IDC_EXE_PATH},
                 {'S', IDC_STATUS_TEXT},
                 {'R', IDC_NAME}};
-    for (const Row &row : rows) {
+    for (const Row& row : rows) {
         Keys({VK_MENU, row.key});
         Sync(app.main);
         HWND field = Control(app, row.id);
@@ -97,7 +97,7 @@ TEST_F(KorvanelTest, TabAndShiftTabWalkTheControlsInTemplateOrder)
 static const std::vector<bool> NothingSelected = {true, false, true, true, false};
 static const std::vector<bool> EntrySelected = {false, false, false, false, false};
 
-static std::vector<bool> ToolsPopupByKeyboard(const App &app)
+static std::vector<bool> ToolsPopupByKeyboard(const App& app)
 {
     Foreground(app.main);
     Keys({VK_MENU, 'T'});
@@ -109,7 +109,7 @@ static std::vector<bool> ToolsPopupByKeyboard(const App &app)
     return greyed;
 }
 
-static std::vector<bool> ToolsPopupByRightClick(const App &app, POINT where)
+static std::vector<bool> ToolsPopupByRightClick(const App& app, POINT where)
 {
     Foreground(app.main);
     Click(where, true);
@@ -163,14 +163,14 @@ TEST_F(KorvanelTest, StatusBarShowsTheHighlightedItemsHelp)
     Keys({VK_MENU, 'T'});
     ASSERT_TRUE(WaitForPopupMenu());
     // The first item is highlighted, also while it is greyed; Down skips the separators.
-    const char *expected[] = {
+    const char* expected[] = {
         "ツールを起動します。",
         "ツールを Cakewalk の [ツール] メニューへ登録します。",
         "ツールを Cakewalk の [ツール] メニューから削除します。",
         "ツール起動用の CAL ファイルを作成します",
         "表示内容を最新の状態に更新します。",
     };
-    for (const char *text : expected) {
+    for (const char* text : expected) {
         Sync(app.main);
         EXPECT_EQ(text, StatusBarText(app));
         Keys({VK_DOWN});
@@ -232,7 +232,7 @@ TEST_F(KorvanelTest, TooltipsCoverTheFourButtonsAndFiveControls)
         HWND hwnd;
         UINT_PTR id;
         int position; // in the toolbar
-        const char *text;
+        const char* text;
     } expected[] = {
         {toolbar, IDT_CAL, 3, "起動用 CAL ファイルの作成 (Ctrl+E)"},
         {toolbar, IDT_REFRESH, 5, "最新の情報に更新 (F5)"},
@@ -247,7 +247,7 @@ TEST_F(KorvanelTest, TooltipsCoverTheFourButtonsAndFiveControls)
     std::vector<Tool> tools = Tools(app, tooltip);
     ASSERT_EQ(9u, tools.size());
     for (int i = 0; i < 9; i++) {
-        const Tool &tool = tools[i];
+        const Tool& tool = tools[i];
         EXPECT_EQ(expected[i].hwnd, tool.hwnd) << i;
         EXPECT_EQ(expected[i].id, tool.id) << i;
         EXPECT_EQ(expected[i].text, tool.text) << i;
@@ -262,14 +262,14 @@ TEST_F(KorvanelTest, TooltipsCoverTheFourButtonsAndFiveControls)
     }
 }
 
-static std::string VisibleTip(const App &app)
+static std::string VisibleTip(const App& app)
 {
     for (HWND tooltip : TooltipWindows(app))
         if (IsWindowVisible(tooltip)) return Text(tooltip);
     return "";
 }
 
-static std::string TipAfterResting(const App &app, POINT where)
+static std::string TipAfterResting(const App& app, POINT where)
 {
     MoveMouse(POINT{where.x + 3, where.y + 2});
     Wait(100);
@@ -303,7 +303,7 @@ TEST_F(KorvanelTest, TipsAppearOnRestingTheMouseAlsoWhileInactive)
 // The painted dressing, read from the screen in the main window's client co-ordinates.
 struct PaintedLabel {
     RECT rect;
-    const char *name;
+    const char* name;
 };
 static const PaintedLabel Labels[] = {
     {{14, 7, 110, 19}, "name"},
@@ -316,7 +316,7 @@ static RECT ClientOnScreen(HWND main)
 {
     RECT client;
     GetClientRect(main, &client);
-    MapWindowPoints(main, NULL, (POINT *)&client, 2);
+    MapWindowPoints(main, NULL, (POINT*)&client, 2);
     return client;
 }
 
@@ -325,7 +325,7 @@ static bool Dark(COLORREF c)
     return GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 100;
 }
 
-static void ExpectDressing(const App &app, const char *when)
+static void ExpectDressing(const App& app, const char* when)
 {
     Capture shot = CaptureScreen(ClientOnScreen(app.main));
     ASSERT_FALSE(shot.pixels.empty());
@@ -342,7 +342,7 @@ static void ExpectDressing(const App &app, const char *when)
     // Each label shows text wherever no control lies over it. With a 13-pixel dialog font (Wine's
     // substitute for the template's) the list covers the menu-text label: the labels keep their
     // pixels whatever size the dialog units have.
-    for (const PaintedLabel &label : Labels) {
+    for (const PaintedLabel& label : Labels) {
         int open = 0, dark = 0;
         for (int y = label.rect.top; y < label.rect.bottom; y++) {
             for (int x = label.rect.left; x < label.rect.right; x++) {

@@ -25,12 +25,12 @@ class PrefillTest : public KorvanelTest
         PutFile(TestFolder("kvtest") + "\\readme.txt", "a document");
         CopyFixture("ja_unicode.exe", TestFolder("kvtest\\ソフト") + "\\表計算.exe");
     }
-    static std::string Fixture(const char *name)
+    static std::string Fixture(const char* name)
     {
         return TestDirectory() + name + ".exe";
     }
     // A drop onto the window, then the four fields it left.
-    Texts Drop(const std::vector<std::string> &paths)
+    Texts Drop(const std::vector<std::string>& paths)
     {
         EXPECT_TRUE(DropFiles(app, paths));
         return Fields(app);
@@ -43,7 +43,7 @@ TEST_F(PrefillTest, BrowseOpensEmptyCentredAndFillsFromTheChosenProgram)
     SetField(app, IDC_EXE_PATH, RegeditPath);
     HWND dialog = ClickBrowse(app);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ("", FileNameBoxText(dialog)) << "the path field must not seed the dialog";
+    EXPECT_EQ("", FileNameText(dialog)) << "the path field must not seed the dialog";
     int selected = -1;
     EXPECT_EQ((Texts{"実行可能ファイル (*.exe)", "すべてのファイル (*.*)"}),
               FileTypes(dialog, selected));
@@ -80,7 +80,7 @@ TEST_F(PrefillTest, BrowseTakesTheBaseNameOfEveryShapeOfPath)
         {"C:\\kvtest\\ソフト\\表計算.exe", "表計算", Spreadsheet, "著作権 表示 ソフト工房"},
     };
     ASSERT_TRUE(Start(app));
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         PostMessageA(app.main, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
                      (LPARAM)GetDlgItem(app.main, IDC_BROWSE));
@@ -110,7 +110,7 @@ TEST_F(PrefillTest, DropReadsTheFirstTranslationsStringTable)
         {"long_description", longText.c_str(), longText.c_str()},
     };
     ASSERT_TRUE(Start(app));
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.fixture);
         std::string path = Fixture(c.fixture);
         EXPECT_EQ((Texts{c.fixture, path, c.menuText, c.statusText}), Drop({path}));
