@@ -30,28 +30,28 @@ static const SIZE_T PebGdiTableOffset = 0x94;
 
 struct ProcessBasics {
     LONG_PTR exitStatus;
-    void *pebBaseAddress;
+    void* pebBaseAddress;
     ULONG_PTR affinityMask;
     LONG_PTR basePriority;
     ULONG_PTR processId;
     ULONG_PTR parentProcessId;
 };
-typedef LONG(NTAPI *QueryProcess)(HANDLE, ULONG, void *, ULONG, ULONG *);
-typedef LONG(NTAPI *QuerySystem)(ULONG, void *, ULONG, ULONG *);
+typedef LONG(NTAPI* QueryProcess)(HANDLE, ULONG, void*, ULONG, ULONG*);
+typedef LONG(NTAPI* QuerySystem)(ULONG, void*, ULONG, ULONG*);
 
-static FARPROC Ntdll(const char *name)
+static FARPROC Ntdll(const char* name)
 {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
 }
 
-static void CountGdiObjects(HANDLE process, Resources &resources)
+static void CountGdiObjects(HANDLE process, Resources& resources)
 {
-    QueryProcess query = (QueryProcess)(void *)Ntdll("NtQueryInformationProcess");
+    QueryProcess query = (QueryProcess)(void*)Ntdll("NtQueryInformationProcess");
     ProcessBasics basics{};
     if (!query || query(process, 0 /* ProcessBasicInformation */, &basics, sizeof basics, NULL))
         return;
-    void *table = NULL;
-    if (!ReadProcessMemory(process, (BYTE *)basics.pebBaseAddress + PebGdiTableOffset, &table,
+    void* table = NULL;
+    if (!ReadProcessMemory(process, (BYTE*)basics.pebBaseAddress + PebGdiTableOffset, &table,
                            sizeof table, NULL) ||
         !table)
         return;
@@ -69,7 +69,7 @@ static void CountGdiObjects(HANDLE process, Resources &resources)
 // Wine's server fills it in.
 
 struct HandleEntry {
-    void *object;
+    void* object;
     ULONG_PTR processId;
     ULONG_PTR handle;
     ULONG access;
@@ -79,25 +79,25 @@ struct HandleEntry {
     ULONG reserved;
 };
 
-static bool SystemHandles(std::vector<BYTE> &buffer, ULONG_PTR &count)
+static bool SystemHandles(std::vector<BYTE>& buffer, ULONG_PTR& count)
 {
-    QuerySystem query = (QuerySystem)(void *)Ntdll("NtQuerySystemInformation");
+    QuerySystem query = (QuerySystem)(void*)Ntdll("NtQuerySystemInformation");
     if (!query) return false;
     for (ULONG size = 1 << 20; size <= (1u << 26); size *= 4) {
         buffer.assign(size, 0);
         ULONG needed = 0;
         LONG status = query(64 /* SystemExtendedHandleInformation */, buffer.data(), size, &needed);
         if (status == 0) {
-            count = *(ULONG_PTR *)buffer.data();
+            count = *(ULONG_PTR*)buffer.data();
             return count <= (size - 2 * sizeof(ULONG_PTR)) / sizeof(HandleEntry);
         }
     }
     return false;
 }
 
-static const HandleEntry *HandleEntries(const std::vector<BYTE> &buffer)
+static const HandleEntry* HandleEntries(const std::vector<BYTE>& buffer)
 {
-    return (const HandleEntry *)(buffer.data() + 2 * sizeof(ULONG_PTR));
+    return (const HandleEntry*)(buffer.data() + 2 * sizeof(ULONG_PTR));
 }
 
 static long KernelHandleCount(DWORD processId)
@@ -124,14 +124,14 @@ long OpenKeyCount(DWORD processId)
     if (listed) {
         int keyType = -1;
         for (ULONG_PTR i = 0; i < count; i++) {
-            const HandleEntry &entry = HandleEntries(buffer)[i];
+            const HandleEntry& entry = HandleEntries(buffer)[i];
             if (entry.processId == GetCurrentProcessId() && entry.handle == (ULONG_PTR)probe)
                 keyType = entry.typeIndex;
         }
         if (keyType >= 0) {
             keys = 0;
             for (ULONG_PTR i = 0; i < count; i++) {
-                const HandleEntry &entry = HandleEntries(buffer)[i];
+                const HandleEntry& entry = HandleEntries(buffer)[i];
                 if (entry.processId == processId && entry.typeIndex == keyType) keys++;
             }
         }
@@ -147,7 +147,7 @@ struct WindowTally {
 
 static BOOL CALLBACK TallyChild(HWND hwnd, LPARAM lParam)
 {
-    WindowTally *tally = (WindowTally *)lParam;
+    WindowTally* tally = (WindowTally*)lParam;
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
     if (owner == tally->processId) tally->count++;
@@ -156,7 +156,7 @@ static BOOL CALLBACK TallyChild(HWND hwnd, LPARAM lParam)
 
 static BOOL CALLBACK TallyTopLevel(HWND hwnd, LPARAM lParam)
 {
-    WindowTally *tally = (WindowTally *)lParam;
+    WindowTally* tally = (WindowTally*)lParam;
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
     if (owner != tally->processId) return TRUE;
@@ -187,20 +187,20 @@ static long WindowCount(DWORD processId)
 // every count.
 
 struct UserCensus {
-    DWORD(WINAPI *wait)(HANDLE, DWORD);
-    BOOL(WINAPI *setEvent)(HANDLE);
-    BOOL(WINAPI *isMenu)(HMENU);
-    BOOL(WINAPI *getIconSize)(HICON, UINT, LONG *, LONG *);
-    int(WINAPI *copyAccelerators)(HACCEL, ACCEL *, int);
+    DWORD(WINAPI* wait)(HANDLE, DWORD);
+    BOOL(WINAPI* setEvent)(HANDLE);
+    BOOL(WINAPI* isMenu)(HMENU);
+    BOOL(WINAPI* getIconSize)(HICON, UINT, LONG*, LONG*);
+    int(WINAPI* copyAccelerators)(HACCEL, ACCEL*, int);
     HANDLE request, done; // the program's own handles to the two events
     LONG menus, icons, accelerators;
 };
 
 // Kept in sections of their own, which the linker places in name order, so that the walk's code
 // ends where the second function begins.
-__attribute__((section(".text$census_a"), noinline)) static DWORD WINAPI CensusLoop(void *param)
+__attribute__((section(".text$census_a"), noinline)) static DWORD WINAPI CensusLoop(void* param)
 {
-    UserCensus *census = (UserCensus *)param;
+    UserCensus* census = (UserCensus*)param;
     while (census->wait(census->request, INFINITE) == WAIT_OBJECT_0) {
         census->menus = census->icons = census->accelerators = 0;
         for (ULONG_PTR handle = 0x20; handle < 0xFFF0; handle += 2) {
@@ -214,12 +214,12 @@ __attribute__((section(".text$census_a"), noinline)) static DWORD WINAPI CensusL
     return 0;
 }
 
-__attribute__((section(".text$census_b"), noinline)) static DWORD WINAPI CensusLoopEnd(void *)
+__attribute__((section(".text$census_b"), noinline)) static DWORD WINAPI CensusLoopEnd(void*)
 {
     return 1;
 }
 
-static HMODULE RemoteModule(HANDLE process, const char *name)
+static HMODULE RemoteModule(HANDLE process, const char* name)
 {
     HMODULE modules[512];
     DWORD needed = 0;
@@ -234,7 +234,7 @@ static HMODULE RemoteModule(HANDLE process, const char *name)
 
 // The system DLLs may lie elsewhere in the program than here; the offset inside them does not.
 // The module is the one that holds the code (kernel32 forwards much of itself to kernelbase).
-static void *RemoteFunction(HANDLE process, const char *module, const char *name)
+static void* RemoteFunction(HANDLE process, const char* module, const char* name)
 {
     HMODULE exporter = LoadLibraryA(module), holder = NULL;
     FARPROC function = exporter ? GetProcAddress(exporter, name) : NULL;
@@ -242,19 +242,19 @@ static void *RemoteFunction(HANDLE process, const char *module, const char *name
     if (!function ||
         !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            (LPCSTR)(void *)function, &holder) ||
+                            (LPCSTR)(void*)function, &holder) ||
         !GetModuleBaseNameA(GetCurrentProcess(), holder, holderName, sizeof holderName))
         return NULL;
     HMODULE remote = RemoteModule(process, holderName);
     if (!remote) return NULL;
-    return (BYTE *)remote + ((BYTE *)(void *)function - (BYTE *)holder);
+    return (BYTE*)remote + ((BYTE*)(void*)function - (BYTE*)holder);
 }
 
 // The census thread of the program counted last, and our ends of its events.
 static struct {
     DWORD processId = 0;
     HANDLE request = NULL, done = NULL;
-    BYTE *block = NULL;
+    BYTE* block = NULL;
 } Census;
 
 static void ForgetCensus()
@@ -294,20 +294,20 @@ static bool StartCensus(HANDLE process, DWORD processId)
         return false;
     }
 
-    const BYTE *code = (const BYTE *)(void *)CensusLoop;
-    SIZE_T codeSize = (const BYTE *)(void *)CensusLoopEnd - code;
+    const BYTE* code = (const BYTE*)(void*)CensusLoop;
+    SIZE_T codeSize = (const BYTE*)(void*)CensusLoopEnd - code;
     const SIZE_T codeOffset = 256, blockSize = 4096;
     if (codeSize == 0 || codeSize > blockSize - codeOffset) return false;
     // Left to the program for its lifetime: freeing it would need another call into the program.
-    BYTE *block = (BYTE *)VirtualAllocEx(process, NULL, blockSize, MEM_COMMIT | MEM_RESERVE,
-                                         PAGE_EXECUTE_READWRITE);
+    BYTE* block = (BYTE*)VirtualAllocEx(process, NULL, blockSize, MEM_COMMIT | MEM_RESERVE,
+                                        PAGE_EXECUTE_READWRITE);
     if (!block || !WriteProcessMemory(process, block, &census, sizeof census, NULL) ||
         !WriteProcessMemory(process, block + codeOffset, code, codeSize, NULL)) {
         ForgetCensus();
         return false;
     }
     HANDLE thread = CreateRemoteThread(
-        process, NULL, 0, (LPTHREAD_START_ROUTINE)(void *)(block + codeOffset), block, 0, NULL);
+        process, NULL, 0, (LPTHREAD_START_ROUTINE)(void*)(block + codeOffset), block, 0, NULL);
     if (!thread) {
         ForgetCensus();
         return false;
@@ -318,7 +318,7 @@ static bool StartCensus(HANDLE process, DWORD processId)
     return true;
 }
 
-static bool TakeUserCensus(const App &app, UserCensus &census)
+static bool TakeUserCensus(const App& app, UserCensus& census)
 {
     if (Census.processId != app.process.dwProcessId &&
         !StartCensus(app.process.hProcess, app.process.dwProcessId))
@@ -328,7 +328,7 @@ static bool TakeUserCensus(const App &app, UserCensus &census)
     return ReadProcessMemory(app.process.hProcess, Census.block, &census, sizeof census, NULL) != 0;
 }
 
-Resources Count(const App &app)
+Resources Count(const App& app)
 {
     Resources resources;
     UserCensus census;
@@ -343,7 +343,7 @@ Resources Count(const App &app)
     return resources;
 }
 
-std::string Describe(const Resources &r)
+std::string Describe(const Resources& r)
 {
     char text[256];
     snprintf(text, sizeof text,
@@ -356,13 +356,13 @@ std::string Describe(const Resources &r)
 
 struct BoxSearch {
     HWND owner;
-    const char *caption;
+    const char* caption;
     HWND found;
 };
 
 static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
 {
-    BoxSearch *search = (BoxSearch *)lParam;
+    BoxSearch* search = (BoxSearch*)lParam;
     char className[16] = "";
     GetClassNameA(hwnd, className, sizeof className);
     if (strcmp(className, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
@@ -372,7 +372,7 @@ static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
     return FALSE;
 }
 
-HWND WaitForBox(HWND owner, DWORD timeoutMs, const char *caption)
+HWND WaitForBox(HWND owner, DWORD timeoutMs, const char* caption)
 {
     DWORD start = GetTickCount();
     do {
@@ -420,7 +420,7 @@ struct PopupSearch {
 
 static BOOL CALLBACK FindPopup(HWND hwnd, LPARAM lParam)
 {
-    PopupSearch *search = (PopupSearch *)lParam;
+    PopupSearch* search = (PopupSearch*)lParam;
     char className[16] = "";
     GetClassNameA(hwnd, className, sizeof className);
     DWORD owner = 0;
@@ -512,7 +512,7 @@ bool SettleWithin(HWND main, DWORD timeoutMs)
     return settled;
 }
 
-void Select(const App &app, int index)
+void Select(const App& app, int index)
 {
     HWND list = GetDlgItem(app.main, IDC_TOOL_LIST);
     DWORD_PTR result;
@@ -521,7 +521,7 @@ void Select(const App &app, int index)
                         (LPARAM)list, SMTO_NORMAL, 5000, &result);
 }
 
-int IndexOf(const App &app, const std::string &name)
+int IndexOf(const App& app, const std::string& name)
 {
     std::vector<std::string> names = ItemNames(app);
     for (size_t i = 0; i < names.size(); i++)
@@ -529,7 +529,7 @@ int IndexOf(const App &app, const std::string &name)
     return -1;
 }
 
-bool PutNestedKeys(const std::string &entry, int levels, const char *name)
+bool PutNestedKeys(const std::string& entry, int levels, const char* name)
 {
     std::string path = std::string(ToolsMenuKey) + "\\" + entry;
     HKEY key;
@@ -548,7 +548,7 @@ bool PutNestedKeys(const std::string &entry, int levels, const char *name)
     return made;
 }
 
-int NestedDepth(const std::string &entry)
+int NestedDepth(const std::string& entry)
 {
     std::string path = std::string(ToolsMenuKey) + "\\" + entry;
     HKEY key;
@@ -570,7 +570,7 @@ int NestedDepth(const std::string &entry)
     return depth;
 }
 
-HeldFile::HeldFile(const std::string &path)
+HeldFile::HeldFile(const std::string& path)
 {
     handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, NULL);

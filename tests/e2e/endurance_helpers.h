@@ -23,14 +23,14 @@ struct Resources {
         return windows + menus + icons + accelerators;
     }
 };
-Resources Count(const driver::App &app);
-std::string Describe(const Resources &resources);
+Resources Count(const driver::App& app);
+std::string Describe(const Resources& resources);
 
 // The registry keys that the process holds open, among its kernel handles.
 long OpenKeyCount(DWORD processId);
 
 // A dialog (#32770) of the owner, found as soon as it is visible; with a caption, only that one.
-HWND WaitForBox(HWND owner, DWORD timeoutMs = 5000, const char *caption = nullptr);
+HWND WaitForBox(HWND owner, DWORD timeoutMs = 5000, const char* caption = nullptr);
 // Presses the button and waits until the box has gone.
 bool Dismiss(HWND box, int button);
 // Answers the next box of the owner; its caption and text, or found = false after the time.
@@ -47,20 +47,20 @@ void PressKey(WORD vk);
 bool SettleWithin(HWND main, DWORD timeoutMs);
 
 // Selects the item as the list's own selection change does, without a click.
-void Select(const driver::App &app, int index);
-int IndexOf(const driver::App &app, const std::string &name); // -1 when not listed
+void Select(const driver::App& app, int index);
+int IndexOf(const driver::App& app, const std::string& name); // -1 when not listed
 
 // Creates the entry's key and a chain of subkeys below it, each named name, one level at a time
 // below the key before: the registry refuses a path as long as the whole chain.
-bool PutNestedKeys(const std::string &entry, int levels, const char *name = "a");
+bool PutNestedKeys(const std::string& entry, int levels, const char* name = "a");
 // How far the chain of first subkeys below the entry goes down; -1 when the entry is missing.
-int NestedDepth(const std::string &entry);
+int NestedDepth(const std::string& entry);
 
 // A file that this process holds open with no sharing at all, as another program may.
 class HeldFile
 {
   public:
-    explicit HeldFile(const std::string &path);
+    explicit HeldFile(const std::string& path);
     ~HeldFile();
     bool Held() const
     {

@@ -23,7 +23,7 @@ class EnduranceTest : public KorvanelTest
         return resources;
     }
 
-    static bool Same(const Resources &a, const Resources &b)
+    static bool Same(const Resources& a, const Resources& b)
     {
         return a.gdiObjects == b.gdiObjects && a.displayContexts == b.displayContexts &&
                a.windows == b.windows && a.menus == b.menus && a.icons == b.icons &&
@@ -33,7 +33,7 @@ class EnduranceTest : public KorvanelTest
     // Wine fills caches of its own during the first repetitions (display contexts for the
     // windows painted, for one), so the baseline is taken once three repetitions in a row have
     // left the counts as they found them. A program that leaks never gets there.
-    template <typename Repeat> Outcome WarmUp(Repeat repeat, Resources &baseline)
+    template <typename Repeat> Outcome WarmUp(Repeat repeat, Resources& baseline)
     {
         Resources previous = Settled();
         int unchanged = 0;
@@ -58,7 +58,7 @@ class EnduranceTest : public KorvanelTest
     // whenever more are in use at once than ever before. That depends on how the painting of
     // windows happened to overlap, so it may still grow after the warm-up, but only by a few,
     // where a context that is never released would add one per repetition.
-    static void ExpectSame(const Resources &before, const Resources &after, const char *what)
+    static void ExpectSame(const Resources& before, const Resources& after, const char* what)
     {
         SCOPED_TRACE(std::string("before: ") + Describe(before) + "\nafter:  " + Describe(after));
         long cacheGrowth = after.displayContexts - before.displayContexts;

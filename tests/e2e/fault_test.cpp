@@ -21,7 +21,7 @@ class FaultTest : public KorvanelTest
     // Selects the entry and asks to delete it; returns the question, unanswered. The selection
     // is made as the list's own notification makes it: clicks on the same item in quick
     // succession would be a double click, which opens the entry's program.
-    HWND AskToDelete(const std::string &name)
+    HWND AskToDelete(const std::string& name)
     {
         int index = IndexOf(app, name);
         if (index < 0) return NULL;
@@ -48,15 +48,15 @@ class FaultTest : public KorvanelTest
         return OpenKeyCount(app.process.dwProcessId);
     }
 
-    static std::string File(const char *name)
+    static std::string File(const char* name)
     {
         return editing::TestFolder("korvanel-fault") + "\\" + name;
     }
 
     // Opens the file dialog of the command and accepts the path in it; answers the dialog's own
     // question about replacing an existing file with yes.
-    ::testing::AssertionResult ChooseInFileDialog(int command, const char *title,
-                                                  const std::string &path, bool exists)
+    ::testing::AssertionResult ChooseInFileDialog(int command, const char* title,
+                                                  const std::string& path, bool exists)
     {
         Command(app.main, command);
         HWND dialog = WaitForBox(app.main, 5000, title);
@@ -80,7 +80,7 @@ class FaultTest : public KorvanelTest
 TEST_F(FaultTest, DeleteReportsOrFinishesWhenAnotherProgramChangedTheEntryAfterTheQuestion)
 {
     struct Case {
-        const char *meddling;
+        const char* meddling;
         std::function<void()> meddle;
         DWORD error; // 0: the delete goes through
     } cases[] = {
@@ -107,7 +107,7 @@ TEST_F(FaultTest, DeleteReportsOrFinishesWhenAnotherProgramChangedTheEntryAfterT
          0},
     };
     ASSERT_TRUE(Start(app));
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.meddling);
         ClearToolsMenu();
         PutEntry("Gone", RegeditPath, "消える(&G)", "");
