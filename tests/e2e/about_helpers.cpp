@@ -1,5 +1,4 @@
 #include "tests/e2e/about_helpers.h"
-#include <psapi.h>
 #include <stdlib.h>
 #include <string.h>
 #include <vector>
@@ -141,48 +140,6 @@ std::string ClipboardText()
     }
     CloseClipboard();
     return text;
-}
-
-static HMODULE RemoteModule(HANDLE process, const char* name)
-{
-    HMODULE modules[512];
-    DWORD needed = 0;
-    if (!EnumProcessModules(process, modules, sizeof modules, &needed)) return NULL;
-    for (DWORD i = 0; i < needed / sizeof modules[0] && i < 512; i++) {
-        char base[MAX_PATH] = "";
-        GetModuleBaseNameA(process, modules[i], base, sizeof base);
-        if (_stricmp(base, name) == 0) return modules[i];
-    }
-    return NULL;
-}
-
-DWORD RemoteObjectType(const driver::App& app, HGDIOBJ object)
-{
-    HMODULE local = GetModuleHandleA("gdi32.dll");
-    HMODULE remote = RemoteModule(app.process.hProcess, "gdi32.dll");
-    if (!local || !remote) return (DWORD)-1;
-    // GetObjectType takes one pointer-sized argument and returns a DWORD, as a thread start
-    // routine does; the thread's exit code is its answer.
-    BYTE* function = (BYTE*)(void*)GetProcAddress(local, "GetObjectType");
-    LPTHREAD_START_ROUTINE start =
-        (LPTHREAD_START_ROUTINE)(void*)((BYTE*)remote + (function - (BYTE*)local));
-    HANDLE thread = CreateRemoteThread(app.process.hProcess, NULL, 0, start, object, 0, NULL);
-    if (!thread) return (DWORD)-1;
-    DWORD type = (DWORD)-1;
-    if (WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &type);
-    CloseHandle(thread);
-    return type;
-}
-
-HFONT StaticFont(const driver::App& app, HWND control)
-{
-    LONG_PTR kept = GetWindowLongPtrA(control, 0);
-    if (!kept || RemoteObjectType(app, (HGDIOBJ)kept) == OBJ_FONT) return (HFONT)kept;
-    HFONT font = NULL;
-    SIZE_T read = 0;
-    if (!ReadProcessMemory(app.process.hProcess, (const void*)kept, &font, sizeof font, &read))
-        return NULL;
-    return font;
 }
 
 static void SetDefault(const std::string& key, const std::string& value)

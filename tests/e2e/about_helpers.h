@@ -30,16 +30,6 @@ std::string SystemErrorText(DWORD number);
 std::string VersionString(const std::string& file, const char* name); // from 041104b0
 std::string ClipboardText();
 
-// GetObjectType run inside the program's own process: GDI handles name nothing in another
-// process under Wine, so a font that the program deleted can only be told from a live one there.
-// Returns 0 for a deleted handle, or (DWORD)-1 when the question could not be asked.
-DWORD RemoteObjectType(const driver::App& app, HGDIOBJ object);
-
-// The font of one of the program's static controls. Wine answers WM_GETFONT from another process
-// with 0, so this reads what the control keeps in its first window bytes: the font itself, or
-// (the common-controls 6 static) a pointer to its state, which begins with the font.
-HFONT StaticFont(const driver::App& app, HWND control);
-
 // While it lives, opening a .txt file runs a command that copies the file to CopiedDocument()
 // and writes the path it was given to OpenedPath(). The former association comes back after.
 class MarkerAssociation

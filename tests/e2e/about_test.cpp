@@ -93,25 +93,6 @@ TEST_F(AboutBoxTest, EscEnterOkAndCloseBoxEachCloseIt)
     }
 }
 
-TEST_F(AboutBoxTest, HundredOpeningsLeaveNoTitleFontBehind)
-{
-    for (int i = 0; i < 100; i++) {
-        HWND box = Open();
-        ASSERT_TRUE(box) << i;
-        HFONT font = StaticFont(app, GetDlgItem(box, IDC_ABOUT_TITLE));
-        HFONT dialogFont = StaticFont(app, GetDlgItem(box, IDC_ABOUT_COPYRIGHT));
-        ASSERT_TRUE(font) << i;
-        ASSERT_NE(dialogFont, font) << i;
-        ASSERT_EQ((DWORD)OBJ_FONT, RemoteObjectType(app, font)) << i;
-        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-        ASSERT_TRUE(WaitUntilGone(box)) << i;
-        Sync(app.main);
-        ASSERT_EQ(0u, RemoteObjectType(app, font)) << i;
-        // The template's own font belongs to the dialog manager, which deletes it too.
-        EXPECT_EQ(0u, RemoteObjectType(app, dialogFont)) << i;
-    }
-}
-
 TEST_F(AboutBoxTest, WithoutAVersionResourceOpensWithTheAddressesOnly)
 {
     std::string program = FreshDirectory("unversioned") + "Korvanel.exe";

@@ -112,6 +112,29 @@ void Kill(App& app)
     app.main = NULL;
 }
 
+static BOOL CALLBACK CollectPrograms(HWND hwnd, LPARAM lParam)
+{
+    if (GetPropA(hwnd, "Korvanel")) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        ((std::vector<DWORD>*)lParam)->push_back(pid);
+    }
+    return TRUE;
+}
+
+void KillStrayPrograms()
+{
+    std::vector<DWORD> pids;
+    EnumWindows(CollectPrograms, (LPARAM)&pids);
+    for (DWORD pid : pids) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!process) continue;
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
 void Sync(HWND hwnd)
 {
     DWORD_PTR result;

@@ -25,6 +25,9 @@ bool Start(App& app, const std::string& arguments = "", const std::string& path 
 DWORD WaitForExit(App& app, DWORD timeoutMs = 10000); // exit code, or STILL_ACTIVE
 DWORD Close(App& app); // WM_CLOSE, then the exit code (killed after 5 s)
 void Kill(App& app);
+// Ends every Korvanel left running by an earlier test that was cut short (a timeout kills the
+// test, not the program), which would otherwise take the single-instance name.
+void KillStrayPrograms();
 HWND FindMainWindow(DWORD processId, DWORD timeoutMs = 10000);
 
 // Waits until the program has handled everything posted so far (or sits in a modal loop).
