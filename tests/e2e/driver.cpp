@@ -164,17 +164,17 @@ static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam)
     return FALSE;
 }
 
-HWND WaitForDialog(HWND owner, DWORD timeoutMs, const char* caption)
+HWND WaitForDialog(HWND owner, DWORD timeoutMs, const char* caption, DWORD settleMs)
 {
     DWORD start = GetTickCount();
     do {
         DialogSearch search = {owner, caption, NULL};
         EnumWindows(FindDialog, (LPARAM)&search);
         if (search.found) {
-            Sleep(250); // let the dialog finish its own set-up before it is read
+            Sleep(settleMs);
             return search.found;
         }
-        Sleep(50);
+        Sleep(10);
     } while (GetTickCount() - start < timeoutMs);
     return NULL;
 }

@@ -36,7 +36,10 @@ void Command(HWND main, int id); // posted, as a menu item would send it
 void Wait(DWORD ms);
 
 // Top-level dialogs (#32770) owned by owner: message boxes, file dialogs, the About box.
-HWND WaitForDialog(HWND owner, DWORD timeoutMs = 5000, const char* caption = nullptr);
+// settleMs is the pause that lets the dialog finish its own set-up before it is read; loops that
+// only answer the dialog pass 0.
+HWND WaitForDialog(HWND owner, DWORD timeoutMs = 5000, const char* caption = nullptr,
+                   DWORD settleMs = 250);
 bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000);
 std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);

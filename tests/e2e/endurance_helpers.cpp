@@ -354,34 +354,9 @@ std::string Describe(const Resources& r)
     return text;
 }
 
-struct BoxSearch {
-    HWND owner;
-    const char* caption;
-    HWND found;
-};
-
-static BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam)
-{
-    BoxSearch* search = (BoxSearch*)lParam;
-    char className[16] = "";
-    GetClassNameA(hwnd, className, sizeof className);
-    if (strcmp(className, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    if (GetWindow(hwnd, GW_OWNER) != search->owner) return TRUE;
-    if (search->caption && Text(hwnd) != search->caption) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 HWND WaitForBox(HWND owner, DWORD timeoutMs, const char* caption)
 {
-    DWORD start = GetTickCount();
-    do {
-        BoxSearch search = {owner, caption, NULL};
-        EnumWindows(FindBox, (LPARAM)&search);
-        if (search.found) return search.found;
-        Sleep(5);
-    } while (GetTickCount() - start < timeoutMs);
-    return NULL;
+    return WaitForDialog(owner, timeoutMs, caption, 0);
 }
 
 static bool WaitUntilClosed(HWND window, DWORD timeoutMs)
