@@ -139,6 +139,21 @@ void Sync(HWND hwnd)
 {
     DWORD_PTR result;
     SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    // A sent message overtakes posted ones, so the answer above can come before a posted command
+    // has run. A marker posted to the name field, on the same thread and queue, is taken only
+    // after everything posted before it.
+    HWND field = GetDlgItem(hwnd, 1000);
+    if (!field) return;
+    const WPARAM marker = 4321;
+    PostMessageA(field, EM_SETLIMITTEXT, marker, 0);
+    DWORD start = GetTickCount();
+    do {
+        DWORD_PTR limit = 0;
+        SendMessageTimeoutA(field, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &limit);
+        if (limit == marker) break;
+        Sleep(10);
+    } while (GetTickCount() - start < 20000);
+    SendMessageTimeoutA(field, EM_SETLIMITTEXT, 256, 0, SMTO_NORMAL, 5000, &result);
 }
 
 void Command(HWND main, int id)

@@ -30,7 +30,7 @@ void Kill(App& app);
 void KillStrayPrograms();
 HWND FindMainWindow(DWORD processId, DWORD timeoutMs = 10000);
 
-// Waits until the program has handled everything posted so far (or sits in a modal loop).
+// Waits until the program has handled everything posted to it so far, or sits in a modal loop.
 void Sync(HWND hwnd);
 void Command(HWND main, int id); // posted, as a menu item would send it
 void Wait(DWORD ms);
