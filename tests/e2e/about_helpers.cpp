@@ -47,32 +47,9 @@ bool CopyInto(const std::string& file, const std::string& directory)
     return CopyFileA(file.c_str(), (directory + name).c_str(), FALSE) != 0;
 }
 
-struct AboutSearch {
-    HWND owner, found;
-};
-
-static BOOL CALLBACK FindAboutBox(HWND hwnd, LPARAM lParam)
-{
-    AboutSearch* search = (AboutSearch*)lParam;
-    char className[16] = "";
-    GetClassNameA(hwnd, className, sizeof className);
-    if (strcmp(className, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    if (GetWindow(hwnd, GW_OWNER) != search->owner) return TRUE;
-    if (driver::Text(hwnd) != "バージョン情報") return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
 HWND WaitForAboutBox(HWND main, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    do {
-        AboutSearch search = {main, NULL};
-        EnumWindows(FindAboutBox, (LPARAM)&search);
-        if (search.found) return search.found;
-        Sleep(10);
-    } while (GetTickCount() - start < timeoutMs);
-    return NULL;
+    return driver::WaitForDialog(main, timeoutMs, "バージョン情報", 0);
 }
 
 bool HideVersionResource(const std::string& exe)
