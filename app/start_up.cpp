@@ -27,12 +27,16 @@ static int RunMessageLoop(HACCEL accelerators)
         if (!TranslateAcceleratorA(MainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
-        } else if (!IsDialogMessageA(MainWindow, &msg)) {
-            // Only accelerator keys reach the dialog manager: Tab and Shift+Tab are in the table
-            // so that they move the focus, while Enter and Esc stay with the focused control.
+        } else if (msg.wParam == VK_TAB && !IsDialogMessageA(MainWindow, &msg)) {
+            // Only Tab and Shift+Tab go on to the dialog manager, which moves the focus with them;
+            // they are in the table for that alone. Enter and Esc are not, and stay with the
+            // focused control.
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        // Any other translated key has done its work as a command. Passed on, it would come back
+        // as a plain letter, typed once the command's box has closed (Ctrl is up by then) into
+        // the field that had the focus.
     }
     return (int)msg.wParam;
 }
