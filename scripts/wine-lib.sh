@@ -32,7 +32,20 @@ stop_xvfb() {
   rm -f "$state.pid" "$state.display"
 }
 
+# Succeeds when this machine runs 32-bit programs (the i686 build); otherwise says why on stdout.
+runs_32bit() {
+  why=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
+  echo "${why:-/usr/lib/wine/wine failed}" | head -n 1
+  return 1
+}
+
 configure_prefix() {
+  # A prefix made before Wine's 32-bit half was installed cannot run the i686 build: make it anew.
+  if [ -f "$WINEPREFIX/.configured" ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ] &&
+    runs_32bit >/dev/null; then
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   [ -f "$WINEPREFIX/.configured" ] && return 0
   $W wineboot -i </dev/null >/dev/null 2>&1
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"

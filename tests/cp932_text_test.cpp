@@ -1,0 +1,92 @@
+// Code page 932: 0x5C is a backslash only where a character starts with it (ソ and 表 end in it),
+// and a lead byte cut off by the end of a text is half a character.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string.h>
+#include <string>
+#include "dialogs/dialogs.h"
+#include "editor/editor.h"
+
+TEST(Cp932Text, BaseNameIsCutAtTheLastRealBackslashAndTheLastDotAfterIt)
+{
+    const char* rows[][2] = {
+        {"C:\\Tools\\archive.tar.gz", "archive.tar"},
+        {"C:\\My.Tools\\Editor", "Editor"},
+        {"C:\\Tools\\.profile", ""},
+        {"C:/Tools/Editor.exe", "C:/Tools/Editor"}, // only the backslash separates
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8C\x76\x8E\x5A.exe", "\x95\x5C\x8C\x76\x8E\x5A"},
+        {"C:\\\x83\x5C\x83\x74\x83\x67", "\x83\x5C\x83\x74\x83\x67"}, // C:\ソフト
+        {"C:\\\x95\x5C\\a.exe", "a"},                                 // 表 before a separator
+        {"C:\\T\\\x83\x5C.\x95\x5C", "\x83\x5C"},                     // a dot between two
+        {"\xB1\\x.exe", "x"},             // half-width ｱ is a whole character
+        {"C:\\\x83\x83.exe", "\x83\x83"}, // ャ: its trail byte is also a lead value
+        {"C:\\a\x83", "a\x83"},           // nothing past the terminator is read
+    };
+    for (const auto& row : rows) {
+        char path[MAX_PATH];
+        memset(path, '\\', sizeof path); // stale bytes after the terminator
+        strcpy(path, row[0]);
+        BaseNameOf(path);
+        EXPECT_STREQ(row[1], path) << row[0];
+    }
+}
+
+TEST(Cp932Text, AHalfCharacterAtTheEndIsDroppedAndNothingElse)
+{
+    std::string whole; // 127 ソ: what is left whole of 150 after a 255-byte read
+    for (int i = 0; i < 127; i++)
+        whole += "\x83\x5C";
+    const std::string rows[][2] = {
+        {"", ""},
+        {"\x83\x5C", "\x83\x5C"},
+        {"\x83\x83", "\x83\x83"},
+        {"a\x83", "a"},
+        {"\x83\x83\x83", "\x83\x83"},
+        {"\x83\x83\x83\x83", "\x83\x83\x83\x83"},
+        {"\xB1\xB2", "\xB1\xB2"},
+        {whole + "\x83", whole},
+        {"a" + whole, "a" + whole},
+    };
+    for (const auto& row : rows) {
+        char text[300];
+        strcpy(text, row[0].c_str());
+        DropDanglingLeadByte(text);
+        EXPECT_EQ(row[1], text) << row[0];
+    }
+}
+
+TEST(Cp932Text, DirectoryIsCutAfterTheLastRealBackslashAndJoinedOnlyWhereItFits)
+{
+    const std::string rows[][2] = {
+        {"\\\\server\\share\\k.exe", "\\\\server\\share\\"},
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.exe", "C:\\\x83\x5C\x83\x74\x83\x67\\"},
+        {"C:\\\x95\x5C\\\x83\x5C", "C:\\\x95\x5C\\"},
+        {"C:\\\xB6\xC0\\a.exe", "C:\\\xB6\xC0\\"},
+        {"\x83\x5C\x95\x5C.exe", ""}, // no backslash at all: refused
+        // A lone lead byte before the terminator must not lead the walk onto stale bytes.
+        {std::string("C:\\a\\\x83\0\\stale", 14), "C:\\a\\"},
+    };
+    for (const auto& row : rows) {
+        char path[MAX_PATH];
+        memcpy(path, row[0].data(), row[0].size() + 1);
+        DWORD error = CutToDirectory(path, (DWORD)strlen(path), MAX_PATH);
+        EXPECT_EQ(row[1].empty() ? (DWORD)ERROR_PATH_NOT_FOUND : ERROR_SUCCESS, error) << row[0];
+        EXPECT_EQ(row[1], path);
+    }
+    // A module path that filled the buffer was cut short by the system.
+    char path[MAX_PATH + 8];
+    memset(path, 'a', sizeof path);
+    path[2] = '\\';
+    path[MAX_PATH - 1] = '\0';
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, CutToDirectory(path, MAX_PATH, MAX_PATH));
+    EXPECT_STREQ("", path);
+    // 248 bytes of directory leave room for "history.txt" and the terminator, and no more.
+    std::string directory = "C:\\" + std::string(244, 'd') + "\\";
+    strcpy(path, directory.c_str());
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, AppendFileName(path, MAX_PATH, "history.txt"));
+    EXPECT_EQ(259u, strlen(path));
+    memset(path, '#', sizeof path);
+    strcpy(path, (directory + "d").c_str());
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, AppendFileName(path, MAX_PATH, "history.txt"));
+    EXPECT_EQ(std::string(8, '#'), std::string(path + MAX_PATH, 8));
+}

@@ -1,0 +1,109 @@
+#include "tests/support.h"
+#include <fstream>
+#include <iterator>
+
+namespace support
+{
+
+REGSAM View = 0;
+const char ToolsMenuKey[] = "Software\\Cakewalk Music Software\\Tools Menu";
+
+void ClearToolsMenu()
+{
+    HKEY parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Cakewalk Music Software", 0,
+                      KEY_ALL_ACCESS | View, &parent) != ERROR_SUCCESS)
+        return;
+    RegDeleteTreeA(parent, "Tools Menu");
+    RegDeleteKeyExA(parent, "Tools Menu", View, 0);
+    RegCloseKey(parent);
+}
+
+static HKEY OpenKey(const std::string& path, bool create = false)
+{
+    std::string full = std::string(ToolsMenuKey) + (path.empty() ? "" : "\\" + path);
+    HKEY key = NULL;
+    if (create)
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, NULL, 0, KEY_ALL_ACCESS | View, NULL,
+                        &key, NULL);
+    else
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ | View, &key);
+    return key;
+}
+
+HKEY CreateKey(const std::string& path)
+{
+    return OpenKey(path, true);
+}
+
+void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
+              const std::string& statusText)
+{
+    HKEY key = CreateKey(name);
+    const std::string values[][2] = {
+        {"ExePath", exePath}, {"MenuText", menuText}, {"StatusBarText", statusText}};
+    for (const auto& value : values)
+        RegSetValueExA(key, value[0].c_str(), 0, REG_SZ, (const BYTE*)value[1].c_str(),
+                       (DWORD)value[1].size() + 1);
+    RegSetValueExA(key, "Type", 0, REG_SZ, (const BYTE*)"Generic", 8);
+    RegCloseKey(key);
+}
+
+std::vector<std::string> Subkeys(const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key = OpenKey(path);
+    char name[256];
+    for (DWORD i = 0, length = sizeof name;
+         RegEnumKeyExA(key, i, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
+         i++, length = sizeof name)
+        names.push_back(name);
+    RegCloseKey(key);
+    return names;
+}
+
+std::string Value(const std::string& entry, const char* name)
+{
+    HKEY key = OpenKey(entry);
+    char text[1024];
+    DWORD size = sizeof text;
+    LONG result = RegQueryValueExA(key, name, NULL, NULL, (BYTE*)text, &size);
+    if (key) RegCloseKey(key);
+    if (result != ERROR_SUCCESS) return "<missing>";
+    // The program stores every text with its terminator; anything else shows.
+    return size && text[size - 1] == '\0' ? std::string(text, size - 1)
+                                          : std::string(text, size) + "<unterminated>";
+}
+
+std::vector<std::string> Snapshot()
+{
+    std::vector<std::string> lines;
+    for (const std::string& name : Subkeys()) {
+        lines.push_back("[" + name + "]");
+        for (const char* value : {"ExePath", "MenuText", "StatusBarText", "Type"})
+            lines.push_back(std::string(value) + "=" + Value(name, value));
+    }
+    return lines;
+}
+
+std::string TempFile(const char* name)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    std::string path = std::string(folder) + name;
+    DeleteFileA(path.c_str());
+    return path;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace support

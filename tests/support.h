@@ -1,0 +1,40 @@
+#pragma once
+// Registry and file helpers shared by the unit tests and the smoke. The registry is the test
+// prefix's own, seen as the program under test sees it.
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "store/store.h"
+
+namespace support
+{
+
+extern REGSAM View; // 0, or KEY_WOW64_32KEY when the program under test is the i686 build
+extern const char ToolsMenuKey[];
+
+void ClearToolsMenu();
+HKEY CreateKey(const std::string& path); // below ToolsMenuKey, with its parents; caller closes
+void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
+              const std::string& statusText);
+std::vector<std::string> Subkeys(const std::string& path = ""); // in the registry's order
+std::string Value(const std::string& entry, const char* name);  // "<missing>" when absent
+std::vector<std::string> Snapshot();                            // every entry with its four values
+
+std::string TempFile(const char* name); // a path in the temporary folder, no file there yet
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// What the store yields, copied: the icons are gone, but whether there was one still shows.
+inline std::vector<ToolEntry> StoredEntries()
+{
+    std::vector<ToolEntry> entries;
+    ReadToolEntries(
+        [](ToolEntry* entry, void* context) {
+            ((std::vector<ToolEntry>*)context)->push_back(*entry);
+            FreeToolEntry(entry);
+        },
+        &entries);
+    return entries;
+}
+
+} // namespace support
