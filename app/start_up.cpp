@@ -27,16 +27,20 @@ static int RunMessageLoop(HACCEL accelerators)
         if (!TranslateAcceleratorA(MainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
-        } else if (msg.wParam == VK_TAB && !IsDialogMessageA(MainWindow, &msg)) {
-            // Only Tab and Shift+Tab go on to the dialog manager, which moves the focus with them;
-            // they are in the table for that alone. Enter and Esc are not, and stay with the
-            // focused control.
-            TranslateMessage(&msg);
+        } else if (msg.wParam == VK_TAB) {
+            // Tab and Shift+Tab are in the table only so that the dialog manager moves the focus
+            // with them. Enter and Esc are not, and stay with the focused control.
+            if (!IsDialogMessageA(MainWindow, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        } else {
+            // The key has done its work as a command. Translated into a character now, once the
+            // command's box has closed and Ctrl is up, it would be typed as a plain letter into
+            // the field that had the focus. It still reaches that field as a key, or the window
+            // would take Alt+R's Alt for Alt pressed alone and open the menu bar.
             DispatchMessageA(&msg);
         }
-        // Any other translated key has done its work as a command. Passed on, it would come back
-        // as a plain letter, typed once the command's box has closed (Ctrl is up by then) into
-        // the field that had the focus.
     }
     return (int)msg.wParam;
 }

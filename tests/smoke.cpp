@@ -344,6 +344,20 @@ TEST_F(Smoke, RegistersOverwritesAndDeletesWithRealKeys)
     EXPECT_EQ(Strings{"MyTool"}, Subkeys());
     EXPECT_EQ(Strings{"MyTool"}, ItemNames(app));
 
+    // A key that the accelerator table took types nothing once its box or dialog has closed.
+    Select(app, "MyTool");
+    SetFields(app, {"MyTool", Regedit, "", "s"});
+    Keys({VK_MENU, 'R'});
+    EXPECT_EQ(GetDlgItem(app.main, IDC_NAME), Focused(app));
+    const Strings before = Fields(app);
+    Keys({VK_CONTROL, 'R'});
+    Answer(app.main, IDOK);
+    Keys({VK_CONTROL, 'D'});
+    Answer(app.main, IDNO);
+    Keys({VK_CONTROL, 'E'});
+    ChooseFile(app, WaitForDialog(app.main, "ツール起動用 CAL ファイルの保存"), "");
+    EXPECT_EQ(before, Fields(app));
+
     // Self-registration from the File menu; the second time it asks before overwriting.
     for (int time = 0; time < 2; time++) {
         Keys({VK_MENU, 'F'});
