@@ -3,16 +3,11 @@
 
 extern HINSTANCE AppInstance;
 extern HWND MainWindow;
+// The single-instance mutex and MainWindow's window property share this name.
+extern const char InstanceName[];
 
-// Fonts and colours that the list and the painted labels draw with.
+// The painted labels' font; the bold one belongs to the list (editor), which draws with it too.
 extern HFONT NormalFont;
-extern HFONT BoldFont;
-extern COLORREF HighlightTextColour;
-extern COLORREF WindowTextColour;
-extern COLORREF HighlightColour;
-extern COLORREF WindowColour;
-extern COLORREF ButtonFaceColour;
-extern COLORREF ButtonTextColour;
 
 int RunKorvanel(HINSTANCE instance);
 INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -7,13 +7,6 @@
 #include "res/resource.h"
 
 HFONT NormalFont;
-HFONT BoldFont;
-COLORREF HighlightTextColour;
-COLORREF WindowTextColour;
-COLORREF HighlightColour;
-COLORREF WindowColour;
-COLORREF ButtonFaceColour;
-COLORREF ButtonTextColour;
 
 static const int EditIds[] = {IDC_NAME, IDC_EXE_PATH, IDC_MENU_TEXT, IDC_STATUS_TEXT};
 
@@ -28,15 +21,8 @@ static void CreateFonts(HWND hwnd)
     SendDlgItemMessageA(hwnd, IDC_NAME, WM_SETFONT, (WPARAM)BoldFont, FALSE);
 }
 
-static void LoadColours()
-{
-    HighlightTextColour = GetSysColor(COLOR_HIGHLIGHTTEXT);
-    WindowTextColour = GetSysColor(COLOR_WINDOWTEXT);
-    HighlightColour = GetSysColor(COLOR_HIGHLIGHT);
-    WindowColour = GetSysColor(COLOR_WINDOW);
-    ButtonFaceColour = GetSysColor(COLOR_BTNFACE);
-    ButtonTextColour = GetSysColor(COLOR_BTNTEXT);
-}
+// Undocumented: carries a drop's data to a window of a higher integrity level.
+enum { WM_COPYGLOBALDATA = 0x0049 };
 
 // Drops are the window's whole reason for WS_EX_ACCEPTFILES; an elevated window would otherwise
 // refuse them from a non-elevated Explorer.
@@ -50,7 +36,7 @@ static void AllowDropsFromLowerIntegrity(HWND hwnd)
     if (!filter) return;
     filter(hwnd, WM_DROPFILES, MSGFLT_ALLOW, NULL);
     filter(hwnd, WM_COPYDATA, MSGFLT_ALLOW, NULL);
-    filter(hwnd, 0x0049 /* WM_COPYGLOBALDATA */, MSGFLT_ALLOW, NULL);
+    filter(hwnd, WM_COPYGLOBALDATA, MSGFLT_ALLOW, NULL);
 }
 
 static void OnInitDialog(HWND hwnd)
@@ -84,7 +70,7 @@ static void OnDestroy(HWND hwnd)
     DeleteObject(BoldFont);
     NormalFont = BoldFont = NULL;
     RestoreEdits(hwnd);
-    RemovePropA(hwnd, "Korvanel");
+    RemovePropA(hwnd, InstanceName);
     PostQuitMessage(0);
 }
 
@@ -111,8 +97,8 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_FOCUS_MENU_TEXT: FocusField(hwnd, IDC_MENU_TEXT); break;
     case IDM_FOCUS_EXE_PATH: FocusField(hwnd, IDC_EXE_PATH); break;
     case IDM_FOCUS_STATUS_TEXT: FocusField(hwnd, IDC_STATUS_TEXT); break;
-    case IDM_README: OpenHelpDocument("readme.txt"); break;
-    case IDM_HISTORY: OpenHelpDocument("history.txt"); break;
+    case IDM_README: OpenHelpDocument(hwnd, "readme.txt"); break;
+    case IDM_HISTORY: OpenHelpDocument(hwnd, "history.txt"); break;
     case IDM_IMPORT: ImportEntries(hwnd); break;
     case IDM_EXPORT: ExportEntries(hwnd); break;
     case IDM_OPEN: OpenSelectedEntry(hwnd); break;
@@ -138,7 +124,7 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT*)lParam);
     case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT*)lParam); return TRUE;
     case WM_PAINT: PaintDressing(hwnd); return TRUE;
-    case WM_SYSCOLORCHANGE: LoadColours(); return FALSE;
+    case WM_SYSCOLORCHANGE: LoadListColours(); return FALSE;
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
     case WM_MENUSELECT: ShowMenuHelp(hwnd, wParam, lParam); return FALSE;
     case WM_DROPFILES: TakeDroppedFile(hwnd, (HDROP)wParam); return FALSE;

@@ -67,7 +67,9 @@ static void AddButtons(TBBUTTON* buttons, int count)
 
 static void CreateToolbar(HWND hwnd)
 {
-    Toolbar = CreateToolbarEx(hwnd, 0x5000014C, IDC_TOOLBAR, 0, AppInstance, 0, NULL, 0, 0, 0, 0, 0,
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE;
+    Toolbar = CreateToolbarEx(hwnd, style, IDC_TOOLBAR, 0, AppInstance, 0, NULL, 0, 0, 0, 0, 0,
                               sizeof(TBBUTTON));
     int standard = AddBitmap(HINST_COMMCTRL, IDB_STD_SMALL_COLOR, 2);
     TBBUTTON pair[2] = {RegisterButton, DeleteButton};
@@ -93,7 +95,7 @@ static void CreateToolbar(HWND hwnd)
 void CreateToolbarAndStatusBar(HWND hwnd)
 {
     CreateToolbar(hwnd);
-    StatusBar = CreateStatusWindowA(0x50000003, NULL, hwnd, IDC_STATUS_BAR);
+    StatusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, NULL, hwnd, IDC_STATUS_BAR);
     SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
 }
 

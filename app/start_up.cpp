@@ -5,7 +5,7 @@
 HINSTANCE AppInstance;
 HWND MainWindow;
 
-static const char InstanceName[] = "Korvanel";
+const char InstanceName[] = "Korvanel";
 
 static void ActivateFirstInstance()
 {

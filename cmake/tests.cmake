@@ -51,3 +51,5 @@ endforeach()
 # Builds the release zips, unpacks them into a fresh folder and runs the smoke from there.
 add_test(NAME release_zips COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release_test.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(release_zips PROPERTIES FIXTURES_REQUIRED WINE TIMEOUT 600)
+
+add_test(NAME layers COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_layers.sh)

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include "app/app.h"
 #include "dialogs/dialogs.h"
 #include "res/resource.h"
 
@@ -21,20 +20,18 @@ static void CreateTitleFont(HWND box)
     SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_SETFONT, (WPARAM)TitleFont, FALSE);
 }
 
-static void ShowVersionTexts(HWND box, const void* block)
+static void ShowVersionTexts(const void* block, void* context)
 {
+    HWND box = (HWND)context;
+    HINSTANCE instance = InstanceOf(box);
     char prefix[30] = "";
-    LoadStringA(AppInstance, IDS_VERSION_PREFIX, prefix, sizeof prefix);
+    LoadStringA(instance, IDS_VERSION_PREFIX, prefix, sizeof prefix);
     for (int id = IDS_FILE_DESCRIPTION; id <= IDS_COMMENTS; id++) {
-        char name[30] = "", query[sizeof prefix + sizeof name];
-        LoadStringA(AppInstance, id, name, sizeof name);
-        lstrcpyA(query, prefix);
-        lstrcatA(query, name);
-        char* value = NULL;
-        UINT length = 0;
+        char name[30] = "";
+        LoadStringA(instance, id, name, sizeof name);
         // The string and the control share their number.
-        if (VerQueryValueA(block, query, (void**)&value, &length) && value)
-            SetDlgItemTextA(box, id, value);
+        const char* value = QueryVersionString(block, prefix, name);
+        if (value) SetDlgItemTextA(box, id, value);
     }
 }
 
@@ -43,13 +40,7 @@ static void ReadVersionTexts(HWND box)
     char program[MAX_PATH];
     // A path cut short names no file, so the texts simply stay empty.
     if (GetModuleFileNameA(NULL, program, sizeof program) >= sizeof program) return;
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(program, &handle);
-    if (size == 0) return;
-    void* block = GlobalAlloc(GPTR, size);
-    if (!block) return;
-    if (GetFileVersionInfoA(program, 0, size, block)) ShowVersionTexts(box, block);
-    GlobalFree(block);
+    ReadVersionResource(program, ShowVersionTexts, box);
 }
 
 static void OnInitAboutBox(HWND box)

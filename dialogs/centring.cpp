@@ -3,6 +3,9 @@
 
 HHOOK CentringHookHandle;
 
+// Lets an owner name another window to centre its dialogs on; none of ours answers it.
+enum { WM_QUERYCENTERWND = 0x036B };
+
 POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits)
 {
     // Halve separately, truncating toward zero; a shift would floor negative co-ordinates instead.
@@ -26,8 +29,7 @@ void CentreOnOwner(HWND window, HWND centreOn)
     if (!centreOn) {
         centreOn = child ? GetParent(window) : GetWindow(window, GW_OWNER);
         if (centreOn) {
-            // Lets an owner name another window to centre on; none of ours answers it.
-            HWND other = (HWND)SendMessageA(centreOn, 0x036B, 0, 0);
+            HWND other = (HWND)SendMessageA(centreOn, WM_QUERYCENTERWND, 0, 0);
             if (other) centreOn = other;
         }
     }

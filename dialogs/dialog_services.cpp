@@ -1,8 +1,13 @@
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 #include <stdio.h>
-#include "app/app.h"
 #include "dialogs/dialogs.h"
+
+HINSTANCE InstanceOf(HWND window)
+{
+    return (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
+}
 
 static const char* DefaultCaption(UINT style)
 {
@@ -21,7 +26,7 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT style)
     ZeroMemory(&params, sizeof params);
     params.cbSize = sizeof params;
     params.hwndOwner = owner;
-    params.hInstance = AppInstance;
+    params.hInstance = InstanceOf(owner);
     params.lpszText = text;
     params.lpszCaption = caption && caption[0] ? caption : DefaultCaption(style);
     params.dwStyle = style;
@@ -46,13 +51,21 @@ void ReportSystemError(HWND owner, DWORD number)
 INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param)
 {
     if (!CentringHookHandle) InstallCentringHook();
-    INT_PTR result = DialogBoxParamA(AppInstance, MAKEINTRESOURCEA(templateId), owner, proc, param);
+    INT_PTR result =
+        DialogBoxParamA(InstanceOf(owner), MAKEINTRESOURCEA(templateId), owner, proc, param);
     RemoveCentringHook();
     return result;
 }
 
-void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, const char* filter,
-                       const char* title, DWORD flags, const char* defaultExtension)
+void OpenWithShell(HWND owner, const char* path)
+{
+    INT_PTR result = (INT_PTR)ShellExecuteA(owner, NULL, path, NULL, NULL, SW_SHOWNORMAL);
+    if (result <= 32) ReportSystemError(owner, (DWORD)result);
+}
+
+void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
+                       const char* filter, const char* title, DWORD flags,
+                       const char* defaultExtension)
 {
     ZeroMemory(ofn, sizeof *ofn);
     // The record without the later members: 76 bytes on 32-bit Windows, its own size on 64-bit.
@@ -61,7 +74,7 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, const char* f
     ofn->lpstrFilter = filter;
     ofn->nFilterIndex = 0;
     ofn->lpstrFile = file;
-    ofn->nMaxFile = MAX_PATH;
+    ofn->nMaxFile = fileSize;
     ofn->lpstrTitle = title;
     ofn->Flags = flags;
     ofn->lpstrDefExt = defaultExtension;

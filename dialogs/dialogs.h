@@ -1,4 +1,7 @@
 #pragma once
+// Services for the commands: modal windows centred on their owner, error reports, the shell,
+// code page 932 text, version resources, the About box and the help documents. A service gets
+// its owner window as an argument and knows no command.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -11,28 +14,45 @@ LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam);
 void InstallCentringHook();
 void RemoveCentringHook();
 
+// The module that made the window, which holds the resources it shows.
+HINSTANCE InstanceOf(HWND window);
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT style);
 void ReportSystemError(HWND owner, DWORD number);
 INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param);
+// Opens the file with the shell's default action; a failure is reported.
+void OpenWithShell(HWND owner, const char* path);
 
-// A common file dialog: the record is cleared and filled for owner, the 260-byte file buffer,
-// the filter block, title, flags and default extension.
-void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, const char* filter,
-                       const char* title, DWORD flags, const char* defaultExtension);
-
+// A common file dialog: the record is cleared and filled for owner, the file buffer of fileSize
+// bytes, the filter block, title, flags and default extension.
+void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
+                       const char* filter, const char* title, DWORD flags,
+                       const char* defaultExtension);
 // Runs a file dialog with the centring hook installed for the whole command: work runs with the
 // chosen path while the hook is still in place, and the hook is removed whatever happened.
 typedef void (*FileDialogWork)(HWND owner, const char* path, void* context);
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context);
 
-// The program's directory, ending in a backslash, in 260 bytes. False, with the reason left for
-// GetLastError and an empty buffer, when the module path was cut short or holds no backslash.
-bool ModuleDirectory(char* buffer);
-// Cuts a path of length bytes, read into size bytes, after its last backslash, moving by code
-// page 932 characters; returns the Win32 error number that refuses it, or ERROR_SUCCESS.
+// Code page 932 text, whatever the system's code page: 0x5C is a backslash only where it starts
+// a character (ソ and 表 end in it), and a lead byte just before the terminator is a broken
+// character of its own, so that no walk steps over the end.
+void BaseNameOf(char* path); // the file name without its last extension
+void DropDanglingLeadByte(char* text);
+// Cuts a path of length bytes, read into size bytes, after its last backslash.
 DWORD CutToDirectory(char* path, DWORD length, DWORD size);
-// Appends fileName to directory when both fit in size bytes; else leaves it and says why.
+// Appends fileName when the whole fits in size bytes; else leaves the directory as it was.
 DWORD AppendFileName(char* directory, DWORD size, const char* fileName);
-void OpenHelpDocument(const char* fileName);
+// The program's directory, ending in a backslash; an empty buffer when it cannot be had.
+DWORD ModuleDirectory(char* buffer, DWORD size);
+
+// Reads the file's version resource and hands it to work, which is not called when the file has
+// none or it cannot be read.
+typedef void (*VersionWork)(const void* block, void* context);
+DWORD ReadVersionResource(const char* path, VersionWork work, void* context);
+// "\StringFileInfo\" + language and code page as eight lowercase hex digits + "\".
+void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size);
+// The named string below prefix: "" for a value stored empty, null when there is none.
+const char* QueryVersionString(const void* block, const char* prefix, const char* name);
+
+void OpenHelpDocument(HWND owner, const char* fileName);
 void ShowAboutBox(HWND hwnd);
 INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,35 +1,6 @@
 #include <windows.h>
 #include <string.h>
-#include "app/app.h"
 #include "dialogs/dialogs.h"
-#include "editor/editor.h"
-
-DWORD CutToDirectory(char* path, DWORD length, DWORD size)
-{
-    // GetModuleFileNameA fills the whole buffer when the path does not fit: what it holds then is
-    // a cut-off path whose last backslash may belong to some other directory.
-    if (length >= size) {
-        path[0] = '\0';
-        return ERROR_FILENAME_EXCED_RANGE;
-    }
-    char* afterSlash = NULL;
-    for (char* p = path; *p;) {
-        if (IsDBCSLeadByteEx(932, (BYTE)*p)) {
-            // A lead byte before the terminator is a broken character; never step over the end.
-            if (!p[1]) break;
-            p += 2;
-            continue;
-        }
-        if (*p == '\\') afterSlash = p + 1;
-        p++;
-    }
-    if (!afterSlash) {
-        path[0] = '\0';
-        return ERROR_PATH_NOT_FOUND;
-    }
-    *afterSlash = '\0';
-    return ERROR_SUCCESS;
-}
 
 DWORD AppendFileName(char* directory, DWORD size, const char* fileName)
 {
@@ -39,26 +10,24 @@ DWORD AppendFileName(char* directory, DWORD size, const char* fileName)
     return ERROR_SUCCESS;
 }
 
-bool ModuleDirectory(char* buffer)
+DWORD ModuleDirectory(char* buffer, DWORD size)
 {
-    DWORD length = GetModuleFileNameA(NULL, buffer, MAX_PATH);
-    DWORD error = length ? CutToDirectory(buffer, length, MAX_PATH) : GetLastError();
+    DWORD length = GetModuleFileNameA(NULL, buffer, size);
+    DWORD error = length ? CutToDirectory(buffer, length, size) : GetLastError();
     if (!length && error == ERROR_SUCCESS) error = ERROR_PATH_NOT_FOUND;
-    if (error == ERROR_SUCCESS) return true;
-    buffer[0] = '\0';
-    SetLastError(error);
-    return false;
+    if (error != ERROR_SUCCESS) buffer[0] = '\0';
+    return error;
 }
 
-void OpenHelpDocument(const char* fileName)
+void OpenHelpDocument(HWND owner, const char* fileName)
 {
     char path[MAX_PATH];
-    DWORD error =
-        ModuleDirectory(path) ? AppendFileName(path, sizeof path, fileName) : GetLastError();
+    DWORD error = ModuleDirectory(path, sizeof path);
+    if (error == ERROR_SUCCESS) error = AppendFileName(path, sizeof path, fileName);
     // A path that would not fit is refused here rather than handed to the shell cut short.
     if (error != ERROR_SUCCESS) {
-        ReportSystemError(MainWindow, error);
+        ReportSystemError(owner, error);
         return;
     }
-    OpenWithShell(path);
+    OpenWithShell(owner, path);
 }

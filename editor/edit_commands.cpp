@@ -1,6 +1,4 @@
 #include <windows.h>
-#include <shellapi.h>
-#include "app/app.h"
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "res/resource.h"
@@ -9,30 +7,14 @@
 // which is also what a registry text of ours may hold.
 enum { FIELD_SIZE = 256 };
 
-void DropDanglingLeadByte(char* text)
-{
-    // Walk by characters: a byte that looks like a lead byte may be the second half of the
-    // character before it.
-    for (char* p = text; *p;) {
-        if (!IsDBCSLeadByteEx(932, (BYTE)*p)) {
-            p++;
-        } else if (p[1] == '\0') {
-            *p = '\0';
-            return;
-        } else {
-            p += 2;
-        }
-    }
-}
-
 // A text that reached the field by a selection or a pre-fill may be longer than the field is read;
 // a cut through a double-byte character would store half of it, which Cakewalk would show as a
 // broken character, so the lone lead byte goes too.
-static void ReadField(HWND hwnd, int id, char* text)
+static void ReadField(HWND hwnd, int id, char* text, DWORD size)
 {
     text[0] = '\0';
-    GetDlgItemTextA(hwnd, id, text, FIELD_SIZE);
-    text[FIELD_SIZE - 1] = '\0';
+    GetDlgItemTextA(hwnd, id, text, (int)size);
+    text[size - 1] = '\0';
     DropDanglingLeadByte(text);
 }
 
@@ -41,6 +23,9 @@ static void WarnAboutField(HWND hwnd, const char* text, int id)
     ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
     SetFocus(GetDlgItem(hwnd, id));
 }
+
+// The entry the program registers itself as, by which users find it in Cakewalk's Tools menu.
+static const char SelfEntryName[] = "Korvanel";
 
 // Room for the quoted name of at most 255 bytes and the longest question.
 enum { QUESTION_SIZE = 512 };
@@ -55,12 +40,10 @@ static void BuildQuestion(char* question, const char* name, const char* rest)
 // False when the user declined to overwrite an entry of the same name.
 static bool ConfirmOverwrite(HWND hwnd, const char* name)
 {
-    HWND list = GetDlgItem(hwnd, IDC_TOOL_LIST);
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT index = 0; index < count; index++) {
-        LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)index, 0);
-        if (data == LB_ERR || data == 0) continue;
-        if (lstrcmpiA(((const ToolEntry*)data)->name, name) != 0) continue;
+    int count = ToolEntryCount(hwnd);
+    for (int index = 0; index < count; index++) {
+        const ToolEntry* entry = ToolEntryAt(hwnd, index);
+        if (!entry || lstrcmpiA(entry->name, name) != 0) continue;
         char question[QUESTION_SIZE];
         BuildQuestion(question, name,
                       "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
@@ -74,10 +57,10 @@ static bool ConfirmOverwrite(HWND hwnd, const char* name)
 void RegisterFields(HWND hwnd)
 {
     char name[FIELD_SIZE], path[FIELD_SIZE], menuText[FIELD_SIZE], statusText[FIELD_SIZE];
-    ReadField(hwnd, IDC_NAME, name);
-    ReadField(hwnd, IDC_EXE_PATH, path);
-    ReadField(hwnd, IDC_MENU_TEXT, menuText);
-    ReadField(hwnd, IDC_STATUS_TEXT, statusText);
+    ReadField(hwnd, IDC_NAME, name, sizeof name);
+    ReadField(hwnd, IDC_EXE_PATH, path, sizeof path);
+    ReadField(hwnd, IDC_MENU_TEXT, menuText, sizeof menuText);
+    ReadField(hwnd, IDC_STATUS_TEXT, statusText, sizeof statusText);
 
     if (!name[0]) {
         WarnAboutField(hwnd, "「登録リスト」欄が入力されていません。", IDC_NAME);
@@ -93,9 +76,9 @@ void RegisterFields(HWND hwnd)
     }
     if (!ConfirmOverwrite(hwnd, name)) return;
 
-    LONG result = WriteToolEntry(name, path, menuText, statusText);
+    DWORD result = WriteToolEntry(name, path, menuText, statusText);
     if (result != ERROR_SUCCESS) {
-        ReportSystemError(hwnd, (DWORD)result);
+        ReportSystemError(hwnd, result);
         return;
     }
     RefreshToolList(hwnd);
@@ -117,9 +100,9 @@ void DeleteSelectedEntry(HWND hwnd)
                   "'\nこのツールを Cakewalk の [ツール] メニューから削除してもよろしいですか？");
     if (ShowMessage(hwnd, question, "削除の確認", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
 
-    LONG result = DeleteToolEntry(name);
+    DWORD result = DeleteToolEntry(name);
     if (result != ERROR_SUCCESS) {
-        ReportSystemError(hwnd, (DWORD)result);
+        ReportSystemError(hwnd, result);
         return;
     }
     RefreshToolList(hwnd);
@@ -132,13 +115,7 @@ void OpenSelectedEntry(HWND hwnd)
     // The stored path, not the field: the user may have edited the field without registering.
     char path[TOOL_TEXT_SIZE];
     lstrcpynA(path, entry->path, sizeof path);
-    OpenWithShell(path);
-}
-
-void OpenWithShell(const char* path)
-{
-    INT_PTR result = (INT_PTR)ShellExecuteA(MainWindow, NULL, path, NULL, NULL, SW_SHOWNORMAL);
-    if (result <= 32) ReportSystemError(MainWindow, (DWORD)result);
+    OpenWithShell(hwnd, path);
 }
 
 void RegisterSelf(HWND hwnd)
@@ -146,7 +123,7 @@ void RegisterSelf(HWND hwnd)
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, sizeof path);
     path[sizeof path - 1] = '\0';
-    SetDlgItemTextA(hwnd, IDC_NAME, "Korvanel");
+    SetDlgItemTextA(hwnd, IDC_NAME, SelfEntryName);
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);
     SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "コルヴァネル(&T)");
     SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, "コルヴァネルを起動します。");

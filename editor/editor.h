@@ -2,11 +2,19 @@
 #include <windows.h>
 #include "store/store.h"
 
+// What the list draws its items with: MainWindow makes the bold font when it is created and
+// reloads the colours whenever the system's colours change.
+extern HFONT BoldFont;
+void LoadListColours();
+
 void RefreshToolList(HWND hwnd);
 void SubclassToolList(HWND hwnd);
 void RestoreToolList(HWND hwnd);
 void ShowSelectedEntry(HWND hwnd);
-ToolEntry* SelectedToolEntry(HWND hwnd); // null when nothing is selected
+// The entries in list order, as the last refresh read them; null past the end or for no selection.
+int ToolEntryCount(HWND hwnd);
+const ToolEntry* ToolEntryAt(HWND hwnd, int index);
+const ToolEntry* SelectedToolEntry(HWND hwnd);
 void MeasureToolItem(MEASUREITEMSTRUCT* item);
 BOOL DrawToolItem(const DRAWITEMSTRUCT* item);
 void FreeToolItem(const DELETEITEMSTRUCT* item);
@@ -16,15 +24,8 @@ void RegisterFields(HWND hwnd);
 void DeleteSelectedEntry(HWND hwnd);
 void OpenSelectedEntry(HWND hwnd);
 void RegisterSelf(HWND hwnd);
-void OpenWithShell(const char* path);
-// Cuts a text that ends in the first byte of a double-byte character (code page 932) before it.
-void DropDanglingLeadByte(char* text);
 
 // Pre-filling the fields from a program file.
-void BaseNameOf(char* path);
-enum { VERSION_PREFIX_SIZE = 32 };
-// "\StringFileInfo\" + language and code page as eight lowercase hex digits + "\".
-void VersionStringPrefix(WORD language, WORD codePage, char* prefix);
 void FillFieldsFromFile(HWND hwnd, const char* path);
 void BrowseForProgram(HWND hwnd);
 void TakeDroppedFile(HWND hwnd, HDROP drop);

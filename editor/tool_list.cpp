@@ -1,10 +1,25 @@
 #include <windows.h>
 #include <commctrl.h>
-#include "app/app.h"
 #include "editor/editor.h"
 #include "res/resource.h"
 
+HFONT BoldFont;
+
 static WNDPROC SavedListProcedure;
+
+// The six system colours of an item, each in a slot of its own.
+static COLORREF HighlightTextColour, WindowTextColour, HighlightColour, WindowColour,
+    ButtonFaceColour, ButtonTextColour;
+
+void LoadListColours()
+{
+    HighlightTextColour = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    WindowTextColour = GetSysColor(COLOR_WINDOWTEXT);
+    HighlightColour = GetSysColor(COLOR_HIGHLIGHT);
+    WindowColour = GetSysColor(COLOR_WINDOW);
+    ButtonFaceColour = GetSysColor(COLOR_BTNFACE);
+    ButtonTextColour = GetSysColor(COLOR_BTNTEXT);
+}
 
 static HWND ToolList(HWND hwnd)
 {
@@ -43,12 +58,21 @@ void RefreshToolList(HWND hwnd)
     InvalidateRect(list, NULL, TRUE);
 }
 
-ToolEntry* SelectedToolEntry(HWND hwnd)
+int ToolEntryCount(HWND hwnd)
+{
+    return (int)SendMessageA(ToolList(hwnd), LB_GETCOUNT, 0, 0);
+}
+
+const ToolEntry* ToolEntryAt(HWND hwnd, int index)
+{
+    LRESULT data = SendMessageA(ToolList(hwnd), LB_GETITEMDATA, (WPARAM)index, 0);
+    return data == LB_ERR ? NULL : (const ToolEntry*)data;
+}
+
+const ToolEntry* SelectedToolEntry(HWND hwnd)
 {
     LRESULT index = SendMessageA(ToolList(hwnd), LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR) return NULL;
-    LRESULT data = SendMessageA(ToolList(hwnd), LB_GETITEMDATA, (WPARAM)index, 0);
-    return data == LB_ERR ? NULL : (ToolEntry*)data;
+    return index == LB_ERR ? NULL : ToolEntryAt(hwnd, (int)index);
 }
 
 void ShowSelectedEntry(HWND hwnd)
@@ -106,11 +130,12 @@ void FreeToolItem(const DELETEITEMSTRUCT* item)
     if (item->CtlID == IDC_TOOL_LIST && item->itemData) FreeToolEntry((ToolEntry*)item->itemData);
 }
 
+// The Tools popup of the menu bar, so that its commands and greying are MainWindow's own.
 static void ShowToolsPopup(HWND list, POINT screenPoint)
 {
-    HMENU popup = GetSubMenu(GetMenu(MainWindow), 1);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, MainWindow, NULL);
-    (void)list;
+    HWND mainWindow = GetParent(list);
+    HMENU popup = GetSubMenu(GetMenu(mainWindow), 1);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, mainWindow, NULL);
 }
 
 static void OnRightButtonDown(HWND list, LPARAM lParam)
@@ -121,7 +146,7 @@ static void OnRightButtonDown(HWND list, LPARAM lParam)
     if (index >= 0) {
         SetFocus(list);
         SendMessageA(list, LB_SETCURSEL, (WPARAM)index, 0);
-        NotifySelectionChange(MainWindow);
+        NotifySelectionChange(GetParent(list));
     }
     ShowToolsPopup(list, point);
 }

@@ -18,7 +18,7 @@ static const char CalTail[] = "\" \"\" \"\" 1)";
 
 static const char CalFilter[] = "CAL ファイル (*.cal)\0*.cal\0すべてのファイル (*.*)\0*.*\0";
 
-int BuildCalText(const char* name, const char* path, char* out, int outSize)
+DWORD BuildCalText(const char* name, const char* path, char* out, DWORD size)
 {
     const char* pieces[] = {CalHead, name, CalMiddle, path, CalTail};
     size_t lengths[5], total = 0;
@@ -26,36 +26,30 @@ int BuildCalText(const char* name, const char* path, char* out, int outSize)
         lengths[i] = strlen(pieces[i]);
         total += lengths[i];
     }
-    if (outSize <= 0 || total >= (size_t)outSize) return 0;
+    if (total >= size) return ERROR_INSUFFICIENT_BUFFER;
     char* p = out;
     for (int i = 0; i < 5; i++) {
         memcpy(p, pieces[i], lengths[i]);
         p += lengths[i];
     }
     *p = '\0';
-    return (int)total;
+    return ERROR_SUCCESS;
 }
 
-DWORD WriteCalFile(const char* file, const char* text, int length)
+DWORD WriteCalFile(const char* file, const char* text)
 {
     HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_ARCHIVE, NULL);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
     DWORD written = 0, error = NO_ERROR;
-    if (!WriteFile(handle, text, (DWORD)length, &written, NULL)) error = GetLastError();
+    if (!WriteFile(handle, text, (DWORD)lstrlenA(text), &written, NULL)) error = GetLastError();
     CloseHandle(handle);
     return error;
 }
 
-struct CalScript {
-    char text[CAL_TEXT_SIZE];
-    int length;
-};
-
 static void SaveScript(HWND owner, const char* file, void* context)
 {
-    const CalScript* script = (const CalScript*)context;
-    DWORD error = WriteCalFile(file, script->text, script->length);
+    DWORD error = WriteCalFile(file, (const char*)context);
     if (error != NO_ERROR) ReportSystemError(owner, error);
 }
 
@@ -66,14 +60,19 @@ void SaveCalLauncher(HWND hwnd)
         ShowMessage(hwnd, "ツールを「登録リスト」から選択してください。", "", MB_ICONEXCLAMATION);
         return;
     }
-    // Built before the dialog: the texts are those the list read at its last refresh.
-    CalScript script;
-    script.length = BuildCalText(entry->name, entry->path, script.text, sizeof script.text);
+    // Built before the dialog: the texts are those the list read at its last refresh. The
+    // buffer holds the longest name and path there are.
+    char script[CAL_TEXT_SIZE];
+    DWORD error = BuildCalText(entry->name, entry->path, script, sizeof script);
+    if (error != ERROR_SUCCESS) {
+        ReportSystemError(hwnd, error);
+        return;
+    }
     char file[MAX_PATH] = "";
     lstrcpynA(file, entry->name, sizeof file);
     OPENFILENAMEA ofn;
     PrepareFileDialog(
-        &ofn, hwnd, file, CalFilter, "ツール起動用 CAL ファイルの保存",
+        &ofn, hwnd, file, sizeof file, CalFilter, "ツール起動用 CAL ファイルの保存",
         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "cal");
-    RunFileDialogSpan(&ofn, true, SaveScript, &script);
+    RunFileDialogSpan(&ofn, true, SaveScript, script);
 }

@@ -9,10 +9,11 @@ void SaveCalLauncher(HWND hwnd);
 // The longest launcher script: 248 fixed bytes, a name and a path of 259 bytes each, a terminator.
 enum { CAL_TEXT_SIZE = 767 };
 
-// The launcher script for one entry; returns its length in bytes, or 0 when out is too small.
-int BuildCalText(const char* name, const char* path, char* out, int outSize);
-// Creates or empties the file and writes the text in one call; 0 or the Win32 error number.
-DWORD WriteCalFile(const char* file, const char* text, int length);
+// The launcher script for one entry; ERROR_INSUFFICIENT_BUFFER, with nothing written, when it
+// does not fit in size bytes.
+DWORD BuildCalText(const char* name, const char* path, char* out, DWORD size);
+// Creates or empties the file and writes the text in one call.
+DWORD WriteCalFile(const char* file, const char* text);
 
 // What the import reads of one value: at most 256 bytes and the terminator.
 enum { INI_VALUE_SIZE = 257 };
@@ -30,9 +31,9 @@ enum IniRefusal {
 
 IniRefusal CheckIniEntry(const ToolEntry* entry);
 // The form of a text that the profile reader gives back unchanged: wrapped in double quotes when
-// it starts or ends with a blank or is itself wrapped in a pair of quotes. Returns the length, or
-// -1 when out is too small.
-int EncodeIniValue(const char* text, char* out, int outSize);
+// it starts or ends with a blank or is itself wrapped in a pair of quotes.
+// ERROR_INSUFFICIENT_BUFFER, with nothing written, when it does not fit in size bytes.
+DWORD EncodeIniValue(const char* text, char* out, DWORD size);
 // Writes the three values of one entry; 0, or the error number of the first write that failed.
 DWORD WriteIniEntry(const char* file, const ToolEntry* entry);
 

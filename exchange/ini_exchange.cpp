@@ -5,10 +5,9 @@
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "exchange/exchange.h"
-#include "res/resource.h"
 
 static const char IniFilter[] = "設定ファイル (*.ini)\0*.ini\0すべてのファイル (*.*)\0*.*\0";
-static const char* const IniKeys[] = {"ExePath", "MenuText", "StatusBarText"};
+static const char* const IniKeys[] = {ExePathValue, MenuTextValue, StatusBarTextValue};
 
 // The blanks that the profile functions trim from both ends of section names and values. None of
 // them is ever the second byte of a double-byte character.
@@ -61,18 +60,18 @@ IniRefusal CheckIniEntry(const ToolEntry* entry)
     return INI_FITS;
 }
 
-int EncodeIniValue(const char* text, char* out, int outSize)
+DWORD EncodeIniValue(const char* text, char* out, DWORD size)
 {
     size_t length = strlen(text);
     bool quoted = NeedsQuotes(text, length);
-    if (outSize <= 0 || length + (quoted ? 2 : 0) >= (size_t)outSize) return -1;
+    if (length + (quoted ? 2 : 0) >= size) return ERROR_INSUFFICIENT_BUFFER;
     char* p = out;
     if (quoted) *p++ = '"';
     memcpy(p, text, length);
     p += length;
     if (quoted) *p++ = '"';
     *p = '\0';
-    return (int)(p - out);
+    return ERROR_SUCCESS;
 }
 
 // A failed call that left no error number must not be shown as the system's text for success.
@@ -87,7 +86,8 @@ DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
     const char* texts[] = {entry->path, entry->menuText, entry->statusText};
     for (int i = 0; i < 3; i++) {
         char value[TOOL_TEXT_SIZE + 2];
-        if (EncodeIniValue(texts[i], value, sizeof value) < 0) return ERROR_INSUFFICIENT_BUFFER;
+        DWORD error = EncodeIniValue(texts[i], value, sizeof value);
+        if (error != ERROR_SUCCESS) return error;
         if (!WritePrivateProfileStringA(entry->name, IniKeys[i], value, file))
             return LastErrorOr(ERROR_WRITE_FAULT);
     }
@@ -142,10 +142,10 @@ static void ImportSections(const char* file, const char* list, DWORD count, DWOR
         char values[3][INI_VALUE_SIZE] = {};
         for (int i = 0; i < 3; i++)
             GetPrivateProfileStringA(name, IniKeys[i], "", values[i], INI_VALUE_SIZE, file);
-        LONG error = WriteToolEntry(name, values[0], values[1], values[2]);
+        DWORD error = WriteToolEntry(name, values[0], values[1], values[2]);
         if (error != ERROR_SUCCESS) {
             result->outcome = IMPORT_KEY_FAILED;
-            result->error = (DWORD)error;
+            result->error = error;
             lstrcpynA(result->section, name, sizeof result->section);
             return;
         }
@@ -249,7 +249,7 @@ void ImportEntries(HWND hwnd)
 {
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;
-    PrepareFileDialog(&ofn, hwnd, file, IniFilter, "テキスト ファイルの取り込み",
+    PrepareFileDialog(&ofn, hwnd, file, sizeof file, IniFilter, "テキスト ファイルの取り込み",
                       OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, "ini");
     RunFileDialogSpan(&ofn, false, ImportChosenFile, NULL);
 }
@@ -306,8 +306,7 @@ static void ShowRefusals(HWND owner, Refusals* refusals)
 static void WriteExport(HWND owner, const char* file, void*)
 {
     RefreshToolList(owner);
-    HWND list = GetDlgItem(owner, IDC_TOOL_LIST);
-    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    int count = ToolEntryCount(owner);
     if (count < 1) {
         ShowMessage(owner, "Cakewalk に登録されているツールは、1つもありません。", "",
                     MB_ICONEXCLAMATION);
@@ -318,9 +317,8 @@ static void WriteExport(HWND owner, const char* file, void*)
            "次のツールは、取り込んだときに同じ内容に戻らないため、書き出していません。\n");
     DWORD error = NO_ERROR;
     for (int i = 0; i < count && error == NO_ERROR; i++) {
-        LRESULT data = SendMessageA(list, LB_GETITEMDATA, (WPARAM)i, 0);
-        if (data == LB_ERR || data == 0) continue;
-        const ToolEntry* entry = (const ToolEntry*)data;
+        const ToolEntry* entry = ToolEntryAt(owner, i);
+        if (!entry) continue;
         IniRefusal why = CheckIniEntry(entry);
         if (why == INI_FITS && !ToolTextsFit(entry->name)) why = INI_TEXT_UNREAD;
         if (why != INI_FITS)
@@ -337,7 +335,7 @@ void ExportEntries(HWND hwnd)
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;
     PrepareFileDialog(
-        &ofn, hwnd, file, IniFilter, "テキスト ファイルへの書き出し",
+        &ofn, hwnd, file, sizeof file, IniFilter, "テキスト ファイルへの書き出し",
         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "ini");
     RunFileDialogSpan(&ofn, true, WriteExport, NULL);
 }

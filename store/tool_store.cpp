@@ -1,31 +1,39 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <string.h>
-#include "app/app.h"
 #include "res/resource.h"
 #include "store/store.h"
+
+const char ExePathValue[] = "ExePath";
+const char MenuTextValue[] = "MenuText";
+const char StatusBarTextValue[] = "StatusBarText";
+const char TypeValue[] = "Type";
 
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
-void LoadToolsMenuKey(char* buffer, int size)
+DWORD LoadToolsMenuKey(char* buffer, DWORD size)
 {
     buffer[0] = '\0';
-    LoadStringA(AppInstance ? AppInstance : GetModuleHandleA(NULL), IDS_TOOLS_MENU_KEY, buffer,
-                size);
+    // The key is a resource of the program's own module, whoever asks for it.
+    if (LoadStringA(GetModuleHandleA(NULL), IDS_TOOLS_MENU_KEY, buffer, (int)size) > 0)
+        return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_RESOURCE_NAME_NOT_FOUND;
 }
 
-bool BuildToolKeyPath(const char* name, char* path)
+DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 {
     char key[TOOLS_MENU_KEY_SIZE];
-    LoadToolsMenuKey(key, sizeof key);
+    DWORD error = LoadToolsMenuKey(key, sizeof key);
+    if (error != ERROR_SUCCESS) return error;
     size_t keyLength = strlen(key), nameLength = strlen(name);
-    ZeroMemory(path, TOOL_KEY_PATH_SIZE);
-    if (keyLength + 1 + nameLength + 1 > TOOL_KEY_PATH_SIZE) return false;
+    ZeroMemory(path, size);
+    if (keyLength + 1 + nameLength + 1 > size) return ERROR_FILENAME_EXCED_RANGE;
     memcpy(path, key, keyLength);
     path[keyLength] = '\\';
     memcpy(path + keyLength + 1, name, nameLength + 1);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 // Another program may have stored a value of any type or one without its terminator; the field
@@ -46,9 +54,9 @@ static void ReadEntryValues(ToolEntry* entry)
 {
     char path[TOOL_KEY_PATH_SIZE];
     HKEY key;
-    if (!BuildToolKeyPath(entry->name, path)) return;
+    if (BuildToolKeyPath(entry->name, path, sizeof path) != ERROR_SUCCESS) return;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    ReadText(key, "ExePath", entry->path);
+    ReadText(key, ExePathValue, entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
     // A missing file may leave garbage in hIcon: only the result says whether there is an icon.
@@ -56,18 +64,19 @@ static void ReadEntryValues(ToolEntry* entry)
         entry->icon = info.hIcon;
         if (entry->icon) LiveToolIconCount++;
     }
-    ReadText(key, "MenuText", entry->menuText);
-    ReadText(key, "StatusBarText", entry->statusText);
+    ReadText(key, MenuTextValue, entry->menuText);
+    ReadText(key, StatusBarTextValue, entry->statusText);
     RegCloseKey(key);
 }
 
-bool ReadToolEntries(ToolEntrySink sink, void* context)
+DWORD ReadToolEntries(ToolEntrySink sink, void* context)
 {
     char keyName[TOOLS_MENU_KEY_SIZE];
     HKEY key;
-    LoadToolsMenuKey(keyName, sizeof keyName);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
+    DWORD error = LoadToolsMenuKey(keyName, sizeof keyName);
+    if (error != ERROR_SUCCESS) return error;
+    error = (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key);
+    if (error != ERROR_SUCCESS) return error;
     // A single failing index still counts as an entry, but a key deleted under the walk fails for
     // every index after it, so a run of failures ends the walk.
     int failuresInARow = 0;
@@ -86,7 +95,7 @@ bool ReadToolEntries(ToolEntrySink sink, void* context)
         sink(entry, context);
     }
     RegCloseKey(key);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 static bool TextFits(HKEY key, const char* valueName)
@@ -103,11 +112,11 @@ bool ToolTextsFit(const char* name)
 {
     char path[TOOL_KEY_PATH_SIZE];
     HKEY key;
-    if (!BuildToolKeyPath(name, path)) return false;
+    if (BuildToolKeyPath(name, path, sizeof path) != ERROR_SUCCESS) return false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return false;
-    bool fits =
-        TextFits(key, "ExePath") && TextFits(key, "MenuText") && TextFits(key, "StatusBarText");
+    bool fits = TextFits(key, ExePathValue) && TextFits(key, MenuTextValue) &&
+                TextFits(key, StatusBarTextValue);
     RegCloseKey(key);
     return fits;
 }
@@ -125,47 +134,48 @@ static void WriteText(HKEY key, const char* valueName, const char* text)
     RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
-LONG WriteToolEntry(const char* name, const char* path, const char* menuText,
-                    const char* statusText)
+DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
+                     const char* statusText)
 {
     char keyPath[TOOL_KEY_PATH_SIZE];
     HKEY key;
-    if (!BuildToolKeyPath(name, keyPath)) return ERROR_FILENAME_EXCED_RANGE;
-    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, NULL, &key, NULL);
+    DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
     if (result != ERROR_SUCCESS) return result;
-    WriteText(key, "ExePath", path);
-    WriteText(key, "MenuText", menuText);
-    WriteText(key, "StatusBarText", statusText);
-    WriteText(key, "Type", "Generic");
+    result = (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, NULL, &key, NULL);
+    if (result != ERROR_SUCCESS) return result;
+    WriteText(key, ExePathValue, path);
+    WriteText(key, MenuTextValue, menuText);
+    WriteText(key, StatusBarTextValue, statusText);
+    WriteText(key, TypeValue, "Generic");
     RegCloseKey(key);
     return ERROR_SUCCESS;
 }
 
-LONG DeleteToolEntry(const char* name)
+DWORD DeleteToolEntry(const char* name)
 {
     char keyPath[TOOL_KEY_PATH_SIZE];
-    if (!BuildToolKeyPath(name, keyPath)) return ERROR_FILENAME_EXCED_RANGE;
-    return DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath);
+    DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
+    return result == ERROR_SUCCESS ? DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath) : result;
 }
 
-LONG DeleteKeyTree(HKEY parent, const char* path)
+DWORD DeleteKeyTree(HKEY parent, const char* path)
 {
     HKEY key;
-    LONG result = RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);
+    DWORD result = (DWORD)RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);
     if (result != ERROR_SUCCESS) return result;
     // Always ask for index 0: every subkey found is deleted before the next call.
     for (;;) {
         // Room for the longest name the registry allows (255 characters) and its terminator.
         char name[256];
         DWORD length = sizeof name;
-        result = RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL);
+        result = (DWORD)RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL);
         if (result != ERROR_SUCCESS) break;
         result = DeleteKeyTree(key, name);
         if (result != ERROR_SUCCESS) break;
     }
     if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
-        result = RegDeleteKeyA(parent, path);
+        result = (DWORD)RegDeleteKeyA(parent, path);
     RegCloseKey(key);
     return result;
 }

@@ -5,7 +5,6 @@
 #include <string.h>
 #include <string>
 #include "dialogs/dialogs.h"
-#include "editor/editor.h"
 
 TEST(Cp932Text, BaseNameIsCutAtTheLastRealBackslashAndTheLastDotAfterIt)
 {

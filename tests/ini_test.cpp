@@ -22,14 +22,15 @@ TEST(IniValue, IsQuotedOnlyWhereTheReaderWouldChangeItAndNeverOverruns)
         {"\x81\x40wide\x81\x40", "\x81\x40wide\x81\x40"}, // the reader keeps ideographic blanks
     };
     for (const auto& row : rows) {
-        char out[TOOL_TEXT_SIZE + 2];
-        int length = EncodeIniValue(row[0], out, sizeof out);
-        EXPECT_EQ(row[1], std::string(out, length < 0 ? 0 : length)) << row[0];
+        char out[TOOL_TEXT_SIZE + 2] = "";
+        EXPECT_EQ(ERROR_SUCCESS, EncodeIniValue(row[0], out, sizeof out));
+        EXPECT_STREQ(row[1], out);
     }
     char out[8] = "~~~~~~~";
-    EXPECT_EQ(-1, EncodeIniValue(" abcde", out, 8)); // needs 8 bytes and the terminator
+    // " abcde" needs 8 bytes and the terminator.
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, EncodeIniValue(" abcde", out, 8));
     EXPECT_EQ('~', out[0]);
-    EXPECT_EQ(7, EncodeIniValue("abcdefg", out, 8));
+    EXPECT_EQ(ERROR_SUCCESS, EncodeIniValue("abcdefg", out, 8));
 }
 
 TEST(IniValue, EntriesThatWouldNotComeBackUnchangedAreRefused)

@@ -75,10 +75,11 @@ TEST_F(Store, NestedNamesNestAndOverlongNamesAreRefusedWithoutOverrun)
     char path[TOOL_KEY_PATH_SIZE + 16];
     memset(path, '~', sizeof path);
     std::string fits(TOOL_KEY_PATH_SIZE - 45, 'f');
-    EXPECT_TRUE(BuildToolKeyPath(fits.c_str(), path));
+    EXPECT_EQ(ERROR_SUCCESS, BuildToolKeyPath(fits.c_str(), path, TOOL_KEY_PATH_SIZE));
     EXPECT_EQ(TOOL_KEY_PATH_SIZE - 1, (int)strlen(path));
     EXPECT_EQ('~', path[TOOL_KEY_PATH_SIZE]);
-    EXPECT_FALSE(BuildToolKeyPath((fits + "x").c_str(), path));
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE,
+              BuildToolKeyPath((fits + "x").c_str(), path, TOOL_KEY_PATH_SIZE));
 }
 
 TEST_F(Store, WalkEndsWhenTheKeyIsDeletedUnderIt)
