@@ -2,7 +2,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-foreach(s wine-env wine-run wine-up wine-down)
+foreach(s wine-run wine-up wine-down)
   configure_file(cmake/${s}.sh.in ${CMAKE_BINARY_DIR}/${s}.sh @ONLY FILE_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 endforeach()

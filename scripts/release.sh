@@ -11,9 +11,7 @@ DIST="$ROOT/dist"
 mkdir -p "$DIST"
 for ARCH in x86_64 i686; do
   B="$ROOT/build/release-$ARCH"
-  cmake -G Ninja -S "$ROOT" -B "$B" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$ARCH.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKORVANEL_TESTS=OFF >/dev/null
-  ninja -C "$B" -j2 Korvanel korvanel_docs
+  sh "$ROOT/scripts/build.sh" $ARCH Release "$B" -DKORVANEL_TESTS=OFF >/dev/null
   VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$B/CMakeCache.txt")
   STAGE="$B/package"
   rm -rf "$STAGE"

@@ -1,29 +1,26 @@
 #!/bin/sh
 # Installs what is missing, builds Korvanel and starts it under Wine.
 #
-# The program runs in a private prefix inside the build tree unless WINEPREFIX names another.
+# The program runs in a private prefix, build/run/wineprefix, unless WINEPREFIX names another.
 # In its own prefix, while Cakewalk's Tools menu is empty, two example entries are added first.
 # Without a display it runs under Xvfb, saves a screenshot, closes the program and says where
 # the picture is.
 set -e
 S=$(cd "$(dirname "$0")/.." && pwd)
 B="$S/build/x86_64"
+STATE="$S/build/run"
 sh "$S/scripts/setup.sh"
 sh "$S/scripts/build.sh" x86_64 Debug "$B"
 . "$S/scripts/wine-lib.sh"
-wine_locale
-
-OWN_PREFIX="$S/build/run-prefix"
-export WINEPREFIX="${WINEPREFIX:-$OWN_PREFIX}"
+OWN_PREFIX="$STATE/wineprefix"
+PREFIX="${WINEPREFIX:-$OWN_PREFIX}"
 headless=""
-if [ -z "$DISPLAY" ]; then
-  headless=1
-  start_xvfb "$B/run-xvfb"
-fi
-configure_prefix
+[ -n "$DISPLAY" ] || headless=1
+mkdir -p "$STATE"
+wine_up "$STATE" "$PREFIX"
 
 KEY='HKLM\Software\Cakewalk Music Software\Tools Menu'
-if [ "$WINEPREFIX" = "$OWN_PREFIX" ] && ! $W reg query "$KEY" 2>/dev/null | grep -q 'Tools Menu\\'; then
+if [ "$PREFIX" = "$OWN_PREFIX" ] && ! $W reg query "$KEY" 2>/dev/null | grep -q 'Tools Menu\\'; then
   add() { $W reg add "$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
   add Notepad ExePath 'C:\windows\notepad.exe'; add Notepad MenuText 'メモ帳(&N)'
   add Notepad StatusBarText 'テキスト ファイルを編集します。'; add Notepad Type Generic
@@ -32,7 +29,9 @@ if [ "$WINEPREFIX" = "$OWN_PREFIX" ] && ! $W reg query "$KEY" 2>/dev/null | grep
 fi
 
 if [ -z "$headless" ]; then
-  exec $W "$B/Korvanel.exe"
+  $W "$B/Korvanel.exe" || true
+  wine_down "$STATE" "$PREFIX"
+  exit 0
 fi
 
 $W "$B/Korvanel.exe" </dev/null >/dev/null 2>&1 &
@@ -45,6 +44,5 @@ import -window root "$shot"
 # Close it as the close box would: taskkill without /f posts WM_CLOSE, and the program ends with 0.
 $W taskkill /im Korvanel.exe </dev/null >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true
-/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-stop_xvfb "$B/run-xvfb"
+wine_down "$STATE" "$PREFIX"
 echo "Screenshot: $shot"

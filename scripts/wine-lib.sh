@@ -1,35 +1,51 @@
-# Shell functions shared by the run, test and benchmark commands: a private Xvfb display, a
-# Japanese locale for Wine and a prefix configured with fonts that render the program's text.
-# Needs: B (build dir), S (source dir), WINEPREFIX.
+# The one Wine set-up of the run, test and benchmark commands: Wine's environment, a prefix with
+# fonts that render the program's text, a private Xvfb display, and the shut-down.
+# Each function takes a state directory DIR, which holds the Xvfb's pid and display number and
+# the generated locale, and optionally the prefix (by default DIR/wineprefix: never a user's own).
+# Needs S, the source directory.
 
 W=/usr/lib/wine/wine64
 
-wine_locale() {
-  export LC_ALL=ja_JP.UTF-8 LOCPATH="$B/locale"
+# Wine's environment for DIR's prefix and, while it runs, DIR's display.
+wine_env() {
+  export WINEPREFIX="${2:-$1/wineprefix}" LC_ALL=ja_JP.UTF-8 LOCPATH="$1/locale"
+  export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="winemenubuilder.exe=d"
+  if [ -s "$1/xvfb.display" ] && kill -0 "$(cat "$1/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+    export DISPLAY=":$(cat "$1/xvfb.display")"
+  fi
+}
+
+# Everything a program of ours needs under Wine; a private Xvfb when there is no DISPLAY. Every
+# process started here has its stdio detached: ctest would wait on pipes that Wine's services
+# inherit, and the persistent wineserver keeps each later start quick.
+wine_up() {
+  wine_env "$1" "$2"
   # Without the generated locale Wine cannot create or open file names outside ASCII.
   if [ ! -d "$LOCPATH/ja_JP.UTF-8" ]; then
     mkdir -p "$LOCPATH"
     localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" >/dev/null 2>&1 || true
   fi
-  export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="winemenubuilder.exe=d"
-}
-
-# Starts Xvfb unless the one recorded in $1.pid still runs; exports DISPLAY.
-start_xvfb() {
-  state="$1"
-  if ! { [ -s "$state.pid" ] && kill -0 "$(cat "$state.pid")" 2>/dev/null; }; then
-    rm -f "$state.display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state.display" </dev/null >/dev/null 2>&1 &
-    echo $! > "$state.pid"
-    i=0; while [ ! -s "$state.display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done
+  if [ -z "$DISPLAY" ]; then
+    rm -f "$1/xvfb.display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/xvfb.display" </dev/null >/dev/null 2>&1 &
+    echo $! >"$1/xvfb.pid"
+    i=0; while [ ! -s "$1/xvfb.display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    export DISPLAY=":$(cat "$1/xvfb.display")"
   fi
-  export DISPLAY=":$(cat "$state.display")"
+  configure_prefix
+  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+  $W cmd /c exit </dev/null >/dev/null 2>&1
+  return 0
 }
 
-stop_xvfb() {
-  state="$1"
-  [ -s "$state.pid" ] && kill "$(cat "$state.pid")" 2>/dev/null
-  rm -f "$state.pid" "$state.display"
+# Ends the prefix's programs and server, and the Xvfb that wine_up started.
+wine_down() {
+  wine_env "$1" "$2"
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w >/dev/null 2>&1
+  if [ -s "$1/xvfb.pid" ]; then kill "$(cat "$1/xvfb.pid")" 2>/dev/null; fi
+  rm -f "$1/xvfb.pid" "$1/xvfb.display"
+  return 0
 }
 
 # Succeeds when this machine runs 32-bit programs (the i686 build); otherwise says why on stdout.
@@ -51,7 +67,7 @@ configure_prefix() {
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   # Wine does not find its own Marlett (caption buttons) unless it lies in the prefix.
   cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  iconv -f UTF-8 -t UTF-16 "$S/cmake/wine-prefix.reg" > "$WINEPREFIX/drive_c/prefix.reg"
+  iconv -f UTF-8 -t UTF-16 "$S/cmake/wine-prefix.reg" >"$WINEPREFIX/drive_c/prefix.reg"
   $W regedit /S 'C:\prefix.reg' </dev/null >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
   touch "$WINEPREFIX/.configured"
