@@ -23,7 +23,7 @@ function(add_gtest_group name)
 endfunction()
 
 # Logic without a window, and the store against the test prefix's real registry.
-add_executable(unit_tests tests/cal_test.cpp tests/centring_test.cpp tests/cp932_text_test.cpp
+add_executable(unit_tests tests/cal_test.cpp tests/logic_test.cpp
                tests/ini_test.cpp tests/store_test.cpp tests/support.cpp ${KORVANEL_RC})
 target_link_libraries(unit_tests PRIVATE korvanel_core GTest::gtest_main)
 foreach(group Cp932Text Centring Cal IniValue IniFile Store)

@@ -6,7 +6,6 @@
 #include "exchange/exchange.h"
 #include "tests/support.h"
 
-// The script's bytes are checked in the saved file by the smoke; here its limits.
 TEST(Cal, TheLongestTextFillsItsBufferAndAFileIsReplacedWhole)
 {
     std::string name(259, 'n'), path(259, 'p');

@@ -1,7 +1,6 @@
 #!/bin/sh
-# The release as a Windows user gets it: each zip holds exactly Korvanel.exe, readme.txt and
-# history.txt, its exe is built for its target and imports only Windows' own DLLs, and unpacked
-# into a fresh folder it passes the start-up smoke (the i686 one where 32-bit programs run).
+# The release as a Windows user gets it: each zip holds the exe and its two documents, the exe is
+# built for its target, imports only Windows' own DLLs and, unpacked, passes the start-up smoke.
 # Usage: tests/release_test.sh [x86_64 test build dir]
 set -e
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

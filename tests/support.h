@@ -1,6 +1,5 @@
 #pragma once
-// Registry and file helpers shared by the unit tests and the smoke. The registry is the test
-// prefix's own, seen as the program under test sees it.
+// Helpers of the unit tests and the smoke, for the registry view the program under test sees.
 #include <windows.h>
 #include <string>
 #include <vector>

@@ -1,5 +1,4 @@
-// Code page 932: 0x5C is a backslash only where a character starts with it (ソ and 表 end in it),
-// and a lead byte cut off by the end of a text is half a character.
+// Code page 932: 0x5C ends ソ and 表; a lead byte cut off by the terminator is half a character.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
@@ -88,4 +87,34 @@ TEST(Cp932Text, DirectoryIsCutAfterTheLastRealBackslashAndJoinedOnlyWhereItFits)
     strcpy(path, (directory + "d").c_str());
     EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, AppendFileName(path, MAX_PATH, "history.txt"));
     EXPECT_EQ(std::string(8, '#'), std::string(path + MAX_PATH, 8));
+}
+
+TEST(Centring, OriginIsCentredTruncatedTowardZeroAndKeptInsideTheLimits)
+{
+    const RECT screen = {0, 0, 1024, 768}, wide = {-2000, -2000, 2000, 2000};
+    struct Row {
+        SIZE window;
+        RECT centre, limits;
+        LONG x, y;
+    } rows[] = {
+        {{200, 100}, {100, 100, 500, 400}, screen, 200, 200},
+        {{201, 101}, {100, 100, 501, 401}, screen, 200, 200}, // each half truncated on its own
+        // Negative co-ordinates: a shift would floor -50.5 to -51.
+        {{10, 20}, {-101, -101, 0, 0}, wide, -55, -60},
+        {{11, 21}, {-301, -3, 0, 0}, wide, -155, -11},
+        {{200, 100}, {900, 300, 1300, 500}, screen, 824, 350},       // past the right edge
+        {{200, 100}, {300, 700, 700, 1000}, screen, 400, 668},       // past the bottom
+        {{200, 100}, {-300, 300, 100, 500}, screen, 0, 350},         // before the left edge
+        {{200, 100}, {300, -400, 700, -100}, screen, 400, 0},        // above the top
+        {{200, 100}, {0, 0, 100, 100}, {60, 30, 1024, 738}, 60, 30}, // a work area off the origin
+        // Larger than the limits: left and top win when centring starts before them...
+        {{2000, 1000}, screen, screen, 0, 0},
+        // ...but a window that starts inside and ends past them is pulled back over them.
+        {{2000, 1000}, {1000, 740, 1024, 768}, screen, -976, -232},
+    };
+    for (const Row& row : rows) {
+        POINT origin = CentredOrigin(row.window, row.centre, row.limits);
+        EXPECT_EQ(row.x, origin.x) << row.centre.left << "," << row.centre.top;
+        EXPECT_EQ(row.y, origin.y) << row.centre.left << "," << row.centre.top;
+    }
 }
