@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <stdio.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "res/resource.h"
@@ -30,11 +31,9 @@ static const char SelfEntryName[] = "Korvanel";
 // Room for the quoted name of at most 255 bytes and the longest question.
 enum { QUESTION_SIZE = 512 };
 
-static void BuildQuestion(char* question, const char* name, const char* rest)
+static void BuildQuestion(char* question, DWORD size, const char* name, const char* rest)
 {
-    lstrcpyA(question, "'");
-    lstrcatA(question, name);
-    lstrcatA(question, rest);
+    snprintf(question, size, "'%s%s", name, rest);
 }
 
 // False when the user declined to overwrite an entry of the same name.
@@ -45,7 +44,7 @@ static bool ConfirmOverwrite(HWND hwnd, const char* name)
         const ToolEntry* entry = ToolEntryAt(hwnd, index);
         if (!entry || lstrcmpiA(entry->name, name) != 0) continue;
         char question[QUESTION_SIZE];
-        BuildQuestion(question, name,
+        BuildQuestion(question, sizeof question, name,
                       "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
                       "\n上書きしてもよろしいですか？");
         if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) == IDNO)
@@ -96,7 +95,7 @@ void DeleteSelectedEntry(HWND hwnd)
     char name[TOOL_TEXT_SIZE];
     lstrcpynA(name, entry->name, sizeof name);
     char question[QUESTION_SIZE];
-    BuildQuestion(question, name,
+    BuildQuestion(question, sizeof question, name,
                   "'\nこのツールを Cakewalk の [ツール] メニューから削除してもよろしいですか？");
     if (ShowMessage(hwnd, question, "削除の確認", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
 

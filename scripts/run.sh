@@ -16,7 +16,6 @@ OWN_PREFIX="$STATE/wineprefix"
 PREFIX="${WINEPREFIX:-$OWN_PREFIX}"
 headless=""
 [ -n "$DISPLAY" ] || headless=1
-mkdir -p "$STATE"
 wine_up "$STATE" "$PREFIX"
 
 KEY='HKLM\Software\Cakewalk Music Software\Tools Menu'

@@ -6,12 +6,16 @@
 
 W=/usr/lib/wine/wine64
 
-# Wine's environment for DIR's prefix and, while it runs, DIR's display.
+# Wine's environment for DIR's prefix and, while it runs, DIR's display. Wine wants the prefix
+# as an absolute path, so DIR is made one (WINE_STATE).
 wine_env() {
-  export WINEPREFIX="${2:-$1/wineprefix}" LC_ALL=ja_JP.UTF-8 LOCPATH="$1/locale"
+  mkdir -p "$1"
+  WINE_STATE=$(cd "$1" && pwd)
+  export WINEPREFIX="${2:-$WINE_STATE/wineprefix}" LC_ALL=ja_JP.UTF-8 LOCPATH="$WINE_STATE/locale"
   export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="winemenubuilder.exe=d"
-  if [ -s "$1/xvfb.display" ] && kill -0 "$(cat "$1/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
-    export DISPLAY=":$(cat "$1/xvfb.display")"
+  if [ -s "$WINE_STATE/xvfb.display" ] &&
+    kill -0 "$(cat "$WINE_STATE/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+    export DISPLAY=":$(cat "$WINE_STATE/xvfb.display")"
   fi
 }
 
@@ -26,11 +30,12 @@ wine_up() {
     localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" >/dev/null 2>&1 || true
   fi
   if [ -z "$DISPLAY" ]; then
-    rm -f "$1/xvfb.display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/xvfb.display" </dev/null >/dev/null 2>&1 &
-    echo $! >"$1/xvfb.pid"
-    i=0; while [ ! -s "$1/xvfb.display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-    export DISPLAY=":$(cat "$1/xvfb.display")"
+    shown="$WINE_STATE/xvfb.display"
+    rm -f "$shown"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$shown" </dev/null >/dev/null 2>&1 &
+    echo $! >"$WINE_STATE/xvfb.pid"
+    i=0; while [ ! -s "$shown" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+    export DISPLAY=":$(cat "$shown")"
   fi
   configure_prefix
   /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
@@ -43,8 +48,8 @@ wine_down() {
   wine_env "$1" "$2"
   /usr/lib/wine/wineserver -k >/dev/null 2>&1
   /usr/lib/wine/wineserver -w >/dev/null 2>&1
-  if [ -s "$1/xvfb.pid" ]; then kill "$(cat "$1/xvfb.pid")" 2>/dev/null; fi
-  rm -f "$1/xvfb.pid" "$1/xvfb.display"
+  if [ -s "$WINE_STATE/xvfb.pid" ]; then kill "$(cat "$WINE_STATE/xvfb.pid")" 2>/dev/null; fi
+  rm -f "$WINE_STATE/xvfb.pid" "$WINE_STATE/xvfb.display"
   return 0
 }
 

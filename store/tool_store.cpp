@@ -38,14 +38,14 @@ DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 
 // Another program may have stored a value of any type or one without its terminator; the field
 // is always a terminated string, and a value that does not fit leaves it empty.
-static void ReadText(HKEY key, const char* valueName, char* text)
+static void ReadText(HKEY key, const char* valueName, char* text, DWORD size)
 {
-    DWORD size = TOOL_TEXT_SIZE;
-    if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE*)text, &size) != ERROR_SUCCESS) {
+    DWORD read = size;
+    if (RegQueryValueExA(key, valueName, NULL, NULL, (BYTE*)text, &read) != ERROR_SUCCESS) {
         text[0] = '\0';
-    } else if (size < TOOL_TEXT_SIZE) {
-        text[size] = '\0';
-    } else if (text[TOOL_TEXT_SIZE - 1] != '\0') {
+    } else if (read < size) {
+        text[read] = '\0';
+    } else if (text[size - 1] != '\0') {
         text[0] = '\0';
     }
 }
@@ -56,7 +56,7 @@ static void ReadEntryValues(ToolEntry* entry)
     HKEY key;
     if (BuildToolKeyPath(entry->name, path, sizeof path) != ERROR_SUCCESS) return;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    ReadText(key, ExePathValue, entry->path);
+    ReadText(key, ExePathValue, entry->path, sizeof entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
     // A missing file may leave garbage in hIcon: only the result says whether there is an icon.
@@ -64,8 +64,8 @@ static void ReadEntryValues(ToolEntry* entry)
         entry->icon = info.hIcon;
         if (entry->icon) LiveToolIconCount++;
     }
-    ReadText(key, MenuTextValue, entry->menuText);
-    ReadText(key, StatusBarTextValue, entry->statusText);
+    ReadText(key, MenuTextValue, entry->menuText, sizeof entry->menuText);
+    ReadText(key, StatusBarTextValue, entry->statusText, sizeof entry->statusText);
     RegCloseKey(key);
 }
 
