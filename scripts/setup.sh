@@ -15,4 +15,8 @@ export DEBIAN_FRONTEND=noninteractive
 # The i686 build is what 32-bit Cakewalk users install; Wine runs it with its 32-bit half.
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update
-apt-get install -y $missing
+if ! apt-get install -y $missing; then
+  # Everything else still builds and tests; the test command then says why i686 did not run.
+  echo "wine32:i386 could not be installed: the i686 build will not run on this machine"
+  apt-get install -y $(echo $missing | tr ' ' '\n' | grep -v ':i386$')
+fi
