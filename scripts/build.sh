@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 ARCH=${1:-x86_64}
 TYPE=${2:-Debug}
 DIR=${3:-$ROOT/build/$ARCH}
-[ $# -gt 3 ] && shift 3 || set --
+if [ $# -gt 3 ]; then shift 3; else set --; fi
 cmake -G Ninja -S "$ROOT" -B "$DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$ARCH.cmake" \
   -DCMAKE_BUILD_TYPE="$TYPE" "$@" >/dev/null
 ninja -C "$DIR" -j2
