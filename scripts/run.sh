@@ -12,14 +12,14 @@ STATE="$S/build/run"
 sh "$S/scripts/setup.sh"
 sh "$S/scripts/build.sh" x86_64 Debug "$B"
 . "$S/scripts/wine-lib.sh"
-OWN_PREFIX="$STATE/wineprefix"
-PREFIX="${WINEPREFIX:-$OWN_PREFIX}"
+# A prefix named by WINEPREFIX is someone else's: used as it is, never configured or shut down.
+OTHER_PREFIX="$WINEPREFIX"
 headless=""
 [ -n "$DISPLAY" ] || headless=1
-wine_up "$STATE" "$PREFIX"
+wine_up "$STATE" "$OTHER_PREFIX"
 
 KEY='HKLM\Software\Cakewalk Music Software\Tools Menu'
-if [ "$PREFIX" = "$OWN_PREFIX" ] && ! $W reg query "$KEY" 2>/dev/null | grep -q 'Tools Menu\\'; then
+if [ -z "$OTHER_PREFIX" ] && ! $W reg query "$KEY" 2>/dev/null | grep -q 'Tools Menu\\'; then
   add() { $W reg add "$KEY\\$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
   add Notepad ExePath 'C:\windows\notepad.exe'; add Notepad MenuText 'メモ帳(&N)'
   add Notepad StatusBarText 'テキスト ファイルを編集します。'; add Notepad Type Generic
@@ -29,7 +29,7 @@ fi
 
 if [ -z "$headless" ]; then
   $W "$B/Korvanel.exe" || true
-  wine_down "$STATE" "$PREFIX"
+  wine_down "$STATE" "$OTHER_PREFIX"
   exit 0
 fi
 
@@ -43,5 +43,5 @@ import -window root "$shot"
 # Close it as the close box would: taskkill without /f posts WM_CLOSE, and the program ends with 0.
 $W taskkill /im Korvanel.exe </dev/null >/dev/null 2>&1 || true
 wait $pid 2>/dev/null || true
-wine_down "$STATE" "$PREFIX"
+wine_down "$STATE" "$OTHER_PREFIX"
 echo "Screenshot: $shot"

@@ -1,7 +1,8 @@
 # The one Wine set-up of the run, test and benchmark commands: Wine's environment, a prefix with
 # fonts that render the program's text, a private Xvfb display, and the shut-down.
 # Each function takes a state directory DIR, which holds the Xvfb's pid and display number and
-# the generated locale, and optionally the prefix (by default DIR/wineprefix: never a user's own).
+# the generated locale, and optionally a prefix of someone else's; by default the prefix is
+# DIR/wineprefix, which alone is ever configured, remade or shut down here.
 # Needs S, the source directory.
 
 W=/usr/lib/wine/wine64
@@ -20,8 +21,8 @@ wine_env() {
 }
 
 # Everything a program of ours needs under Wine; a private Xvfb when there is no DISPLAY. Every
-# process started here has its stdio detached: ctest would wait on pipes that Wine's services
-# inherit, and the persistent wineserver keeps each later start quick.
+# process started here has its stdio detached: ctest would wait on pipes that Wine's processes
+# inherit.
 wine_up() {
   wine_env "$1" "$2"
   # Without the generated locale Wine cannot create or open file names outside ASCII.
@@ -37,17 +38,18 @@ wine_up() {
     i=0; while [ ! -s "$shown" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
     export DISPLAY=":$(cat "$shown")"
   fi
-  configure_prefix
-  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
-  $W cmd /c exit </dev/null >/dev/null 2>&1
+  if [ -z "$2" ]; then configure_prefix; fi
   return 0
 }
 
-# Ends the prefix's programs and server, and the Xvfb that wine_up started.
+# Ends the programs and server of DIR's own prefix (a prefix given is left running), and the Xvfb
+# that wine_up started.
 wine_down() {
   wine_env "$1" "$2"
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  /usr/lib/wine/wineserver -w >/dev/null 2>&1
+  if [ -z "$2" ]; then
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w >/dev/null 2>&1
+  fi
   if [ -s "$WINE_STATE/xvfb.pid" ]; then kill "$(cat "$WINE_STATE/xvfb.pid")" 2>/dev/null; fi
   rm -f "$WINE_STATE/xvfb.pid" "$WINE_STATE/xvfb.display"
   return 0
