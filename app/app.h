@@ -25,5 +25,3 @@ void CreateTooltips(HWND hwnd);
 void DestroyTooltips();
 void ApplyGreyingRule(HWND hwnd, HMENU popup);
 void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam);
-DWORD CommonControlsVersion();             // MAKELONG(minor, major), 0 when unknown
-DWORD LibraryVersion(const char* library); // the same, from any library's DllGetVersion

@@ -32,9 +32,10 @@ void PrepareToolbarButtons()
     InitCommonControls();
 }
 
-DWORD LibraryVersion(const char* library)
+// MAKELONG(minor, major) from the library's DllGetVersion; 0 when it has none.
+static DWORD CommonControlsVersion()
 {
-    HMODULE module = LoadLibraryA(library);
+    HMODULE module = LoadLibraryA("comctl32.dll");
     if (!module) return 0;
     DLLGETVERSIONPROC getVersion =
         (DLLGETVERSIONPROC)(void*)GetProcAddress(module, "DllGetVersion");
@@ -47,11 +48,6 @@ DWORD LibraryVersion(const char* library)
     }
     FreeLibrary(module);
     return version;
-}
-
-DWORD CommonControlsVersion()
-{
-    return LibraryVersion("comctl32.dll");
 }
 
 static int AddBitmap(HINSTANCE instance, UINT_PTR id, int count)
