@@ -42,7 +42,8 @@ enum IniImportOutcome {
     IMPORT_OPEN_FAILED,   // the file could not be opened to take its size: error
     IMPORT_TOO_LARGE,     // 4 GB or more: no settings file, and its size does not fit a block
     IMPORT_NO_MEMORY,     // the block for the section names could not be had: error
-    IMPORT_NO_SECTIONS,   // nothing listed; error is 0 when the file simply has no sections
+    IMPORT_UTF8_FILE,     // starts with the UTF-8 mark, which Windows' reader does not know
+    IMPORT_NO_SECTIONS,   // nothing listed: the file holds no section
     IMPORT_NOT_TOOL_FILE, // a section name with control characters: a binary file, say
     IMPORT_KEY_FAILED,    // an entry's key could not be created: error, section
     IMPORT_LIST_CUT,      // the file grew while it was read; the complete names were imported

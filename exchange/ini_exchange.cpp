@@ -162,12 +162,11 @@ void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result
         result->error = LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
         return;
     }
-    SetLastError(NO_ERROR);
     DWORD count = GetPrivateProfileStringA(NULL, NULL, NULL, list, listSize, file);
     if (count == 0) {
-        // No error number: the file was read and simply holds no section.
+        // The file has just been opened and read, so it simply holds no section, whatever number
+        // the reader leaves: Windows leaves 2, file not found, for an empty file.
         result->outcome = IMPORT_NO_SECTIONS;
-        result->error = GetLastError();
     } else {
         ImportSections(file, list, count, listSize, result);
     }
@@ -187,10 +186,20 @@ void ImportIniFile(const char* file, IniImportResult* result)
     SetLastError(NO_ERROR);
     DWORD size = GetFileSize(handle, &high);
     DWORD error = size == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
+    BYTE head[3] = {0, 0, 0};
+    DWORD read = 0;
+    if (error == NO_ERROR && !ReadFile(handle, head, sizeof head, &read, NULL))
+        error = LastErrorOr(ERROR_READ_FAULT);
     CloseHandle(handle);
     if (error != NO_ERROR) {
         result->outcome = IMPORT_OPEN_FAILED;
         result->error = error;
+        return;
+    }
+    // Windows' profile reader knows only the UTF-16 mark: in a UTF-8 file the mark would spoil
+    // the first section and the rest would be read as code page 932, garbled.
+    if (read == sizeof head && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+        result->outcome = IMPORT_UTF8_FILE;
         return;
     }
     // The low 32 bits of a larger size could be any number, and the list would be cut anywhere.
@@ -218,12 +227,14 @@ static void ImportChosenFile(HWND owner, const char* file, void*)
     case IMPORT_OPEN_FAILED:
     case IMPORT_NO_MEMORY: ReportSystemError(owner, result.error); return;
     case IMPORT_NO_SECTIONS:
-        if (result.error != NO_ERROR)
-            ReportSystemError(owner, result.error);
-        else
-            ShowFileMessage(
-                owner, file,
-                "このファイルには、取り込めるツールの情報 ([セクション]) がありません。");
+        ShowFileMessage(owner, file,
+                        "このファイルには、取り込めるツールの情報 ([セクション]) がありません。");
+        return;
+    case IMPORT_UTF8_FILE:
+        ShowFileMessage(owner, file,
+                        "このファイルは UTF-8 で保存されているため、取り込めません。\n"
+                        "メモ帳などで文字コードを Shift_JIS (ANSI) にして保存し直してから、"
+                        "取り込んでください。");
         return;
     case IMPORT_TOO_LARGE:
         ShowFileMessage(owner, file, "このファイルは大きすぎるため、取り込めません。");
