@@ -22,6 +22,20 @@ POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits)
     return POINT{x, y};
 }
 
+// The work area of the monitor that shows most of the window, so that a box stays beside its
+// owner on a second monitor; the primary monitor's when there is no window.
+static RECT WorkAreaNear(HWND window)
+{
+    RECT area = {0, 0, 0, 0};
+    MONITORINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST) : NULL;
+    if (monitor && GetMonitorInfoA(monitor, &info)) return info.rcWork;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
 void CentreOnOwner(HWND window, HWND centreOn)
 {
     LONG style = GetWindowLongA(window, GWL_STYLE);
@@ -43,7 +57,7 @@ void CentreOnOwner(HWND window, HWND centreOn)
             LONG ownerStyle = GetWindowLongA(centreOn, GWL_STYLE);
             if (!(ownerStyle & WS_VISIBLE) || (ownerStyle & WS_MINIMIZE)) centreOn = NULL;
         }
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &limits, 0);
+        limits = WorkAreaNear(centreOn);
         if (centreOn)
             GetWindowRect(centreOn, &centre);
         else
