@@ -21,6 +21,7 @@ void PaintDressing(HWND hwnd);
 // Toolbar, status bar, tooltips and menu state.
 void PrepareToolbarButtons();
 void CreateToolbarAndStatusBar(HWND hwnd);
+void ForwardColourChange(WPARAM wParam, LPARAM lParam);
 void CreateTooltips(HWND hwnd);
 void DestroyTooltips();
 void ApplyGreyingRule(HWND hwnd, HMENU popup);

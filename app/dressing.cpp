@@ -58,6 +58,8 @@ void PaintDressing(HWND hwnd)
     HDC hdc = BeginPaint(hwnd, &paint);
     HGDIOBJ previousFont = SelectObject(hdc, NormalFont);
     SetBkMode(hdc, TRANSPARENT);
+    // The DC's default black would vanish on the dark face of a high-contrast theme.
+    SetTextColor(hdc, GetSysColor(COLOR_BTNTEXT));
     RECT frame = HeaderFrame;
     DrawEdge(hdc, &frame, BDR_SUNKENOUTER, BF_RECT);
     for (const PaintedLabel& label : Labels) {

@@ -124,7 +124,10 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_DRAWITEM: return DrawToolItem((const DRAWITEMSTRUCT*)lParam);
     case WM_DELETEITEM: FreeToolItem((const DELETEITEMSTRUCT*)lParam); return TRUE;
     case WM_PAINT: PaintDressing(hwnd); return TRUE;
-    case WM_SYSCOLORCHANGE: LoadListColours(); return FALSE;
+    case WM_SYSCOLORCHANGE:
+        LoadListColours();
+        ForwardColourChange(wParam, lParam);
+        return FALSE;
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
     case WM_MENUSELECT: ShowMenuHelp(hwnd, wParam, lParam); return FALSE;
     case WM_DROPFILES: TakeDroppedFile(hwnd, (HDROP)wParam); return FALSE;

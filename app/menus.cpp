@@ -95,6 +95,13 @@ void CreateToolbarAndStatusBar(HWND hwnd)
     SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
 }
 
+void ForwardColourChange(WPARAM wParam, LPARAM lParam)
+{
+    // Common controls repaint in the new colours only when told, and only a top-level window is.
+    SendMessageA(Toolbar, WM_SYSCOLORCHANGE, wParam, lParam);
+    SendMessageA(StatusBar, WM_SYSCOLORCHANGE, wParam, lParam);
+}
+
 static void AddTool(HWND tool, UINT_PTR id, const RECT& rect, const char* text)
 {
     TOOLINFOA info;
