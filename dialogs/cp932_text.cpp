@@ -58,3 +58,29 @@ DWORD CutToDirectory(char* path, DWORD length, DWORD size)
     *afterBackslash = '\0';
     return ERROR_SUCCESS;
 }
+
+void MakeValidFileName(char* name)
+{
+    for (char* p = name; *p; p = NextCharacter(p))
+        if ((unsigned char)*p < 0x20 || strchr("\\/:*?\"<>|", *p)) *p = '_';
+}
+
+bool PathIsInFolder(const char* path, const char* folder)
+{
+    size_t length = strlen(folder);
+    if (length == 0) return false;
+    // The folder's characters must end where one of the path's ends, and the next one (or the
+    // folder's own last one) must be a separator: C:\Temp holds C:\Temp\a, not C:\Temp2\a.
+    const char* p = path;
+    const char* last = path;
+    while (*p && (size_t)(p - path) < length) {
+        last = p;
+        p = NextCharacter((char*)p);
+    }
+    if ((size_t)(p - path) != length || (*last != '\\' && *p != '\\')) return false;
+    // The folder names on the disk compare without regard to case, in code page 932 whatever the
+    // system's.
+    const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), SORT_DEFAULT);
+    return CompareStringA(japanese, NORM_IGNORECASE, path, (int)length, folder, (int)length) ==
+           CSTR_EQUAL;
+}

@@ -80,10 +80,44 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSiz
     ofn->lpstrDefExt = defaultExtension;
 }
 
+static const char* FileDialogCause(DWORD error)
+{
+    switch (error) {
+    case FNERR_BUFFERTOOSMALL: return "入力されたパスが長すぎます。";
+    case FNERR_INVALIDFILENAME:
+        return "ファイル名に使えない文字があるか、ファイル名が正しくありません。";
+    case CDERR_MEMALLOCFAILURE:
+    case CDERR_MEMLOCKFAILURE: return "メモリが足りません。";
+    }
+    return "ファイル ダイアログを開けないか、続けられませんでした。";
+}
+
+// A cancel leaves no extended error and stays silent; anything else would otherwise look like one.
+static void ReportFileDialogFailure(HWND owner, DWORD error)
+{
+    char text[256];
+    snprintf(text, sizeof text, "%s\n(ファイル ダイアログのエラー 0x%04lX)", FileDialogCause(error),
+             error);
+    ShowMessage(owner, text, "", MB_OK | MB_ICONEXCLAMATION);
+}
+
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context)
 {
     InstallCentringHook();
     BOOL chosen = saving ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
-    if (chosen == TRUE) work(ofn->hwndOwner, ofn->lpstrFile, context);
+    if (chosen == TRUE) {
+        work(ofn->hwndOwner, ofn->lpstrFile, context);
+    } else {
+        DWORD error = CommDlgExtendedError();
+        if (error != 0) ReportFileDialogFailure(ofn->hwndOwner, error);
+    }
     RemoveCentringHook();
+}
+
+int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style)
+{
+    if (!CentringHookHandle) InstallCentringHook();
+    int result = MessageBoxW(owner, text, caption, style);
+    RemoveCentringHook();
+    return result;
 }

@@ -31,12 +31,20 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSiz
 // chosen path while the hook is still in place, and the hook is removed whatever happened.
 typedef void (*FileDialogWork)(HWND owner, const char* path, void* context);
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context);
+// A box of UTF-16 texts, readable whatever the system's code page; centred like ShowMessage's.
+int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
+// A DLL from the system folder only, never from the program's folder or the current one.
+HMODULE LoadSystemLibrary(const char* name);
 
 // Code page 932 text, whatever the system's code page: 0x5C is a backslash only where it starts
 // a character (ソ and 表 end in it), and a lead byte just before the terminator is a broken
 // character of its own, so that no walk steps over the end.
 void BaseNameOf(char* path); // the file name without its last extension
 void DropDanglingLeadByte(char* text);
+// Replaces each character that no file name may hold (\ / : * ? " < > | and controls) by '_'.
+void MakeValidFileName(char* name);
+// Whether path lies in folder or below it, comparing without regard to case.
+bool PathIsInFolder(const char* path, const char* folder);
 // Cuts a path of length bytes, read into size bytes, after its last backslash.
 DWORD CutToDirectory(char* path, DWORD length, DWORD size);
 // Appends fileName when the whole fits in size bytes; else leaves the directory as it was.
@@ -48,6 +56,8 @@ DWORD ModuleDirectory(char* buffer, DWORD size);
 // none or it cannot be read.
 typedef void (*VersionWork)(const void* block, void* context);
 DWORD ReadVersionResource(const char* path, VersionWork work, void* context);
+// The language and code page of the block's first translation; false when it lists none.
+bool FirstTranslation(const void* block, WORD* language, WORD* codePage);
 // "\StringFileInfo\" + language and code page as eight lowercase hex digits + "\".
 void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size);
 // The named string below prefix: "" for a value stored empty, null when there is none.

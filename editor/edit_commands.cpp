@@ -117,11 +117,44 @@ void OpenSelectedEntry(HWND hwnd)
     OpenWithShell(hwnd, path);
 }
 
+// The long form of a path, or the path as it is when the system cannot give one.
+static void LongPath(const char* path, char* out, DWORD size)
+{
+    DWORD length = GetLongPathNameA(path, out, size);
+    if (length == 0 || length >= size) lstrcpynA(out, path, (int)size);
+}
+
+// Run from inside the zip, Explorer copies the exe alone into the temporary folder, where the
+// registered path soon vanishes and the help documents are missing.
+static bool RunsFromTemporaryFolder(const char* program)
+{
+    char temp[MAX_PATH], longTemp[MAX_PATH], longProgram[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) return false;
+    // GetTempPathA may give the short form of a long user name, the module path the long one.
+    LongPath(temp, longTemp, sizeof longTemp);
+    LongPath(program, longProgram, sizeof longProgram);
+    return PathIsInFolder(longProgram, longTemp);
+}
+
+static bool ConfirmTemporaryPath(HWND hwnd, const char* program)
+{
+    char question[QUESTION_SIZE + MAX_PATH];
+    BuildQuestion(question, sizeof question, program,
+                  "'\nコルヴァネルは一時フォルダーから起動されています。このパスは zip "
+                  "ファイルを閉じると消えてしまい、ヘルプの文書もありません。\n"
+                  "zip ファイルをフォルダーに展開してから、展開したコルヴァネルで登録し直して"
+                  "ください。\n\nこの一時フォルダーのパスで登録しますか？");
+    return ShowMessage(hwnd, question, "登録の確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+           IDNO;
+}
+
 void RegisterSelf(HWND hwnd)
 {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(NULL, path, sizeof path);
     path[sizeof path - 1] = '\0';
+    if (RunsFromTemporaryFolder(path) && !ConfirmTemporaryPath(hwnd, path)) return;
     SetDlgItemTextA(hwnd, IDC_NAME, SelfEntryName);
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);
     SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "コルヴァネル(&T)");

@@ -70,6 +70,9 @@ void SaveCalLauncher(HWND hwnd)
     }
     char file[MAX_PATH] = "";
     lstrcpynA(file, entry->name, sizeof file);
+    // Windows opens no save dialog at all for a proposed name such as "Wave:Edit"; the script
+    // itself keeps the name as it is.
+    MakeValidFileName(file);
     OPENFILENAMEA ofn;
     PrepareFileDialog(
         &ofn, hwnd, file, sizeof file, CalFilter, "ツール起動用 CAL ファイルの保存",

@@ -118,3 +118,31 @@ TEST(Centring, OriginIsCentredTruncatedTowardZeroAndKeptInsideTheLimits)
         EXPECT_EQ(row.y, origin.y) << row.centre.left << "," << row.centre.top;
     }
 }
+
+TEST(Cp932Text, AProposedFileNameHoldsNoReservedCharacterAndAPathIsInAFolderByWholeNames)
+{
+    const char* rows[][2] = {
+        {"Wave:Edit", "Wave_Edit"},
+        {"a\\b/c*d?e\"f<g>h|i", "a_b_c_d_e_f_g_h_i"},
+        {"tab\there\x7F", "tab_here\x7F"},
+        {"\x95\x5C\x8C\x76\x8E\x5A \x83\x5C\x83\x74\x83\x67.v2",
+         "\x95\x5C\x8C\x76\x8E\x5A \x83\x5C\x83\x74\x83\x67.v2"},
+        {"\x95\x5C:", "\x95\x5C_"}, // 表 keeps its 0x5C, the colon after it goes
+    };
+    for (const auto& row : rows) {
+        char name[MAX_PATH];
+        strcpy(name, row[0]);
+        MakeValidFileName(name);
+        EXPECT_STREQ(row[1], name);
+    }
+    const char* temp = "C:\\Users\\ME\\AppData\\Local\\Temp\\";
+    EXPECT_TRUE(
+        PathIsInFolder("c:\\users\\me\\appdata\\local\\temp\\Temp1_k.zip\\Korvanel.exe", temp));
+    EXPECT_FALSE(PathIsInFolder("C:\\Users\\ME\\AppData\\Local\\Temporary\\Korvanel.exe", temp));
+    EXPECT_FALSE(PathIsInFolder("C:\\Tools\\Korvanel.exe", temp));
+    EXPECT_TRUE(PathIsInFolder("C:\\Temp\\a.exe", "C:\\Temp"));
+    EXPECT_FALSE(PathIsInFolder("C:\\Temp2\\a.exe", "C:\\Temp"));
+    // C:\表 ends in 0x5C, which is no separator: C:\表示\ is not inside it.
+    EXPECT_FALSE(PathIsInFolder("C:\\\x95\x5C\x8E\xA6\\a.exe", "C:\\\x95\x5C"));
+    EXPECT_TRUE(PathIsInFolder("C:\\\x95\x5C\\a.exe", "C:\\\x95\x5C"));
+}

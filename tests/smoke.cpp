@@ -379,6 +379,15 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     const std::string ini = TempFile("korvanel-smoke.ini"), cal = TempFile("korvanel-smoke.cal");
     ASSERT_TRUE(Start(app));
     SetForegroundWindow(app.main);
+    // A path longer than the dialog's buffer fails the dialog, which the program says.
+    Keys({VK_MENU, 'F'});
+    Keys({'E'});
+    ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルへの書き出し"),
+               "C:\\users\\" + std::string(250, 'a') + ".ini");
+    Box box = Answer(app.main, IDOK);
+    EXPECT_EQ("警告", box.caption);
+    EXPECT_EQ("入力されたパスが長すぎます。\n(ファイル ダイアログのエラー 0x3003)", box.text);
+
     Keys({VK_MENU, 'F'});
     Keys({'E'});
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルへの書き出し"), ini);
