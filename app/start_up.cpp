@@ -1,5 +1,6 @@
 #include <windows.h>
 #include "app/app.h"
+#include "dialogs/dialogs.h"
 #include "res/resource.h"
 
 HINSTANCE AppInstance;
@@ -45,8 +46,64 @@ static int RunMessageLoop(HACCEL accelerators)
     return (int)msg.wParam;
 }
 
+// The program runs elevated from wherever its zip was unpacked: no DLL that it or the system
+// loads later by name may come from that folder or the current one. Looked up, because a
+// system without the function must still start.
+static void LoadLibrariesFromSystemOnly()
+{
+    typedef BOOL(WINAPI * SetDirectoriesFunction)(DWORD);
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    SetDirectoriesFunction setDirectories =
+        kernel32
+            ? (SetDirectoriesFunction)(void*)GetProcAddress(kernel32, "SetDefaultDllDirectories")
+            : NULL;
+    if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+typedef HRESULT(WINAPI* ComInitializeFunction)(LPVOID, DWORD);
+typedef void(WINAPI* ComUninitializeFunction)();
+
+// Shell icons of shortcuts and of handler-based types, and the shell's delegate verbs, want COM
+// on the calling thread. Returns the function that ends it, or null when it was not started.
+static ComUninitializeFunction StartCom()
+{
+    HMODULE ole32 = LoadSystemLibrary("ole32.dll");
+    if (!ole32) return NULL;
+    ComInitializeFunction initialize =
+        (ComInitializeFunction)(void*)GetProcAddress(ole32, "CoInitializeEx");
+    ComUninitializeFunction uninitialize =
+        (ComUninitializeFunction)(void*)GetProcAddress(ole32, "CoUninitialize");
+    if (!initialize || !uninitialize ||
+        FAILED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+        return NULL;
+    return uninitialize;
+}
+
+// Every text of the program is code page 932: on any other system its boxes are garbled and
+// self-registration stores texts that Cakewalk misreads. Said in UTF-16, readable anywhere.
+static void WarnAboutCodePage(HWND owner)
+{
+    UINT codePage = GetACP();
+    if (codePage == 932) return;
+    wchar_t text[1024];
+    wsprintfW(text,
+              L"コルヴァネルを使うには、Windows の「Unicode 対応ではないプログラムの言語」を"
+              L"日本語にし、「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」を"
+              L"オフにしてください。このままでは画面とメッセージの文字が化け、登録するツールの"
+              L"テキストも Cakewalk が正しく読めない文字で保存されます。\n\n"
+              L"Korvanel needs Japanese as the language for non-Unicode programs, with \"Beta: "
+              L"Use Unicode UTF-8 for worldwide language support\" turned off. Otherwise its "
+              L"windows and messages are garbled, and the texts of the entries it registers are "
+              L"stored in a form that Cakewalk does not read correctly.\n\n"
+              L"(コード ページ / code page: %u)",
+              codePage);
+    // The caption is drawn in a font that may have no Japanese characters on such a system.
+    ShowWideMessage(owner, text, L"Korvanel for Cakewalk", MB_OK | MB_ICONEXCLAMATION);
+}
+
 int RunKorvanel(HINSTANCE instance)
 {
+    LoadLibrariesFromSystemOnly();
     // The handle stays open until the process ends, so that the name stays taken.
     HANDLE mutex = CreateMutexA(NULL, TRUE, InstanceName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -55,14 +112,19 @@ int RunKorvanel(HINSTANCE instance)
     }
     if (mutex) ReleaseMutex(mutex);
 
+    ComUninitializeFunction endCom = StartCom();
     AppInstance = instance;
     MainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), GetDesktopWindow(),
                                     MainDialogProc, 0);
-    if (!MainWindow) return 1; // without a window the loop would never see WM_QUIT
-    SetPropA(MainWindow, InstanceName, (HANDLE)1);
-    ShowWindow(MainWindow, SW_SHOWNORMAL);
-    UpdateWindow(MainWindow);
-
-    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
-    return RunMessageLoop(accelerators);
+    int exitCode = 1; // without a window the loop would never see WM_QUIT
+    if (MainWindow) {
+        SetPropA(MainWindow, InstanceName, (HANDLE)1);
+        ShowWindow(MainWindow, SW_SHOWNORMAL);
+        UpdateWindow(MainWindow);
+        WarnAboutCodePage(MainWindow);
+        HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+        exitCode = RunMessageLoop(accelerators);
+    }
+    if (endCom) endCom();
+    return exitCode;
 }

@@ -1,21 +1,74 @@
+// Reads version resources, for the About box and the pre-fill, through the system's version.dll.
 #include <windows.h>
 #include <stdio.h>
 #include "dialogs/dialogs.h"
 
+typedef DWORD(WINAPI* GetSizeFunction)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI* GetInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI* QueryFunction)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+static GetSizeFunction GetVersionInfoSize;
+static GetInfoFunction GetVersionInfo;
+static QueryFunction QueryVersionValue;
+
+HMODULE LoadSystemLibrary(const char* name)
+{
+    HMODULE module = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // A system without the search flags refuses them; its system folder is then named in full.
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) return NULL;
+    if (AppendFileName(path, sizeof path, "\\") != ERROR_SUCCESS ||
+        AppendFileName(path, sizeof path, name) != ERROR_SUCCESS)
+        return NULL;
+    return LoadLibraryA(path);
+}
+
+// version.dll is not one of the system's known DLLs: imported statically, a copy planted beside
+// the exe, which runs elevated from wherever its zip was unpacked, would be loaded instead. The
+// library stays loaded for the life of the process.
+static DWORD LoadVersionFunctions()
+{
+    if (QueryVersionValue) return ERROR_SUCCESS;
+    HMODULE module = LoadSystemLibrary("version.dll");
+    if (!module) return GetLastError();
+    GetVersionInfoSize = (GetSizeFunction)(void*)GetProcAddress(module, "GetFileVersionInfoSizeA");
+    GetVersionInfo = (GetInfoFunction)(void*)GetProcAddress(module, "GetFileVersionInfoA");
+    QueryFunction query = (QueryFunction)(void*)GetProcAddress(module, "VerQueryValueA");
+    if (!GetVersionInfoSize || !GetVersionInfo || !query) return ERROR_PROC_NOT_FOUND;
+    QueryVersionValue = query;
+    return ERROR_SUCCESS;
+}
+
 DWORD ReadVersionResource(const char* path, VersionWork work, void* context)
 {
+    DWORD error = LoadVersionFunctions();
+    if (error != ERROR_SUCCESS) return error;
     DWORD unused = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &unused);
+    DWORD size = GetVersionInfoSize(path, &unused);
     if (size == 0) return GetLastError();
     void* block = GlobalAlloc(GPTR, size);
     if (!block) return GetLastError();
-    DWORD error = ERROR_SUCCESS;
-    if (GetFileVersionInfoA(path, 0, size, block))
+    if (GetVersionInfo(path, 0, size, block))
         work(block, context);
     else
         error = GetLastError();
     GlobalFree(block);
     return error;
+}
+
+bool FirstTranslation(const void* block, WORD* language, WORD* codePage)
+{
+    void* translation = NULL;
+    UINT length = 0;
+    if (!QueryVersionValue(block, "\\VarFileInfo\\Translation", &translation, &length) ||
+        !translation || length < 2 * sizeof(WORD))
+        return false;
+    // A resource may list other translations after the first; only the first counts.
+    *language = ((const WORD*)translation)[0];
+    *codePage = ((const WORD*)translation)[1];
+    return true;
 }
 
 void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size)
@@ -29,7 +82,7 @@ const char* QueryVersionString(const void* block, const char* prefix, const char
     if ((size_t)snprintf(query, sizeof query, "%s%s", prefix, name) >= sizeof query) return NULL;
     void* text = NULL;
     UINT length = 0;
-    if (!VerQueryValueA(block, query, &text, &length) || !text) return NULL;
+    if (!QueryVersionValue(block, query, &text, &length) || !text) return NULL;
     // An empty value may come back with no text of its own: the pointer then lies on whatever
     // follows it in the resource.
     return length == 0 ? "" : (const char*)text;

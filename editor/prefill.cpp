@@ -8,15 +8,10 @@
 static void FillFromVersionData(const void* data, void* context)
 {
     HWND hwnd = (HWND)context;
-    void* translation = NULL;
-    UINT length = 0;
-    if (!VerQueryValueA(data, "\\VarFileInfo\\Translation", &translation, &length) ||
-        !translation || length < 2 * sizeof(WORD))
-        return;
-    // Only the first translation counts; a resource may list others after it.
-    const WORD* first = (const WORD*)translation;
+    WORD language = 0, codePage = 0;
+    if (!FirstTranslation(data, &language, &codePage)) return;
     char prefix[32];
-    VersionStringPrefix(first[0], first[1], prefix, sizeof prefix);
+    VersionStringPrefix(language, codePage, prefix, sizeof prefix);
 
     const char* description = QueryVersionString(data, prefix, "FileDescription");
     if (description) SetDlgItemTextA(hwnd, IDC_MENU_TEXT, description);
