@@ -1,28 +1,12 @@
 #pragma once
+// app/app.h: the program, for its entry point. Start-up, the single instance, the message loop
+// and MainWindow, through which every command arrives.
 #include <windows.h>
 
-extern HINSTANCE AppInstance;
-extern HWND MainWindow;
-// The single-instance mutex and MainWindow's window property share this name.
-extern const char InstanceName[];
-
-// The painted labels' font; the bold one belongs to the list (editor), which draws with it too.
-extern HFONT NormalFont;
-
+// Runs Korvanel on instance until MainWindow is closed; the process's exit code (0, or 1 when the
+// window could not be made). A second instance brings the first forward and returns 0.
 int RunKorvanel(HINSTANCE instance);
+
+// Seams for the tests and the benchmark only, which make MainWindow in their own process.
+extern HINSTANCE AppInstance;
 INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-// Painted labels and select-on-focus edits.
-void SaveEditProcedure(HWND hwnd);
-void SubclassEdits(HWND hwnd);
-void RestoreEdits(HWND hwnd);
-void PaintDressing(HWND hwnd);
-
-// Toolbar, status bar, tooltips and menu state.
-void PrepareToolbarButtons();
-void CreateToolbarAndStatusBar(HWND hwnd);
-void ForwardColourChange(WPARAM wParam, LPARAM lParam);
-void CreateTooltips(HWND hwnd);
-void DestroyTooltips();
-void ApplyGreyingRule(HWND hwnd, HMENU popup);
-void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,6 @@
+// MainWindow's painted labels and the edits that select their text when they get the focus.
 #include <windows.h>
-#include "app/app.h"
+#include "app/app_private.h"
 #include "res/resource.h"
 
 // All four fields are edits of the same class, so field 1000's procedure serves them all.

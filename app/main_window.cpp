@@ -1,6 +1,7 @@
+// MainWindow's dialog procedure: creation, destruction and the routing of every command.
 #include <windows.h>
 #include <shellapi.h>
-#include "app/app.h"
+#include "app/app_private.h"
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "exchange/exchange.h"
@@ -10,6 +11,8 @@ HFONT NormalFont;
 
 static const int EditIds[] = {IDC_NAME, IDC_EXE_PATH, IDC_MENU_TEXT, IDC_STATUS_TEXT};
 
+// BoldFont is the list's, but made and deleted here with the labels' font, from the same dialog
+// font and for the lifetime of the window.
 static void CreateFonts(HWND hwnd)
 {
     HFONT dialogFont = (HFONT)SendDlgItemMessageA(hwnd, IDC_NAME, WM_GETFONT, 0, 0);
@@ -50,10 +53,11 @@ static void OnInitDialog(HWND hwnd)
     RefreshToolList(hwnd);
     CreateToolbarAndStatusBar(hwnd);
     for (int id : EditIds)
-        SendDlgItemMessageA(hwnd, id, EM_LIMITTEXT, 256, 0);
+        SendDlgItemMessageA(hwnd, id, EM_LIMITTEXT, FIELD_CHARACTERS, 0);
     CreateTooltips(hwnd);
     SetClassLongPtrA(hwnd, GCLP_HICON,
                      (LONG_PTR)LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_KORVANEL)));
+    // The list's colours are loaded where they are reloaded later, on a colour change.
     SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
     SetMenuDefaultItem(GetSubMenu(GetMenu(hwnd), 1), IDM_OPEN, FALSE);
     AllowDropsFromLowerIntegrity(hwnd);
@@ -101,7 +105,11 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_HISTORY: OpenHelpDocument(hwnd, "history.txt"); break;
     case IDM_IMPORT: ImportEntries(hwnd); break;
     case IDM_EXPORT: ExportEntries(hwnd); break;
-    case IDM_OPEN: OpenSelectedEntry(hwnd); break;
+    case IDM_OPEN:
+        OpenSelectedEntry(hwnd);
+        break;
+        // IDM_TAB and IDM_BACK_TAB arrive too and do nothing here: they are in the accelerator
+        // table only so that the message loop can tell Tab apart and hand it to the dialog manager.
     }
     // Control notifications share WM_COMMAND; no command identifier equals these two controls.
     if (LOWORD(wParam) == IDC_TOOL_LIST) {

@@ -1,7 +1,8 @@
+// MainWindow's toolbar, status bar, tooltips, menu greying and status-bar help.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
-#include "app/app.h"
+#include "app/app_private.h"
 #include "res/resource.h"
 
 static HWND Toolbar;
@@ -11,6 +12,10 @@ static HWND TooltipWindow;
 // The four buttons and the one separator description that is inserted twice. Images are filled in
 // once the bitmaps have been added, because only then are their indexes known.
 static TBBUTTON RegisterButton, DeleteButton, CalButton, RefreshButton, Separator;
+// The order register, delete, separator, CAL file, separator, refresh.
+static const int FirstSeparatorPosition = 2, SecondSeparatorPosition = 4;
+// Fixed pixels at the right end of the header strip, beside the painted "登録リスト(&R)".
+static const RECT ToolbarRect = {330, 1, 330 + 110, 1 + 25};
 
 static TBBUTTON Button(int command)
 {
@@ -76,10 +81,12 @@ static void CreateToolbar(HWND hwnd)
     AddButtons(&CalButton, 1);
     RefreshButton.iBitmap = AddBitmap(AppInstance, IDB_REFRESH, 1);
     AddButtons(&RefreshButton, 1);
-    SendMessageA(Toolbar, TB_INSERTBUTTONA, 2, (LPARAM)&Separator);
-    SendMessageA(Toolbar, TB_INSERTBUTTONA, 4, (LPARAM)&Separator);
+    SendMessageA(Toolbar, TB_INSERTBUTTONA, FirstSeparatorPosition, (LPARAM)&Separator);
+    SendMessageA(Toolbar, TB_INSERTBUTTONA, SecondSeparatorPosition, (LPARAM)&Separator);
     // CCS_NOPARENTALIGN and CCS_NORESIZE keep this place in the header strip for good.
-    SetWindowPos(Toolbar, NULL, 330, 1, 110, 25, SWP_NOZORDER);
+    SetWindowPos(Toolbar, NULL, ToolbarRect.left, ToolbarRect.top,
+                 ToolbarRect.right - ToolbarRect.left, ToolbarRect.bottom - ToolbarRect.top,
+                 SWP_NOZORDER);
 
     // Flat buttons only exist from comctl32 4.70 on; older libraries draw garbage with the style.
     if (CommonControlsVersion() >= MAKELONG(70, 4)) {

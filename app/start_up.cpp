@@ -1,5 +1,6 @@
+// Start-up, the single instance, the message loop, and what a Windows desktop needs around them.
 #include <windows.h>
-#include "app/app.h"
+#include "app/app_private.h"
 #include "dialogs/dialogs.h"
 #include "res/resource.h"
 

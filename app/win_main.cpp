@@ -1,3 +1,4 @@
+// The process's entry point.
 #include <windows.h>
 #include "app/app.h"
 

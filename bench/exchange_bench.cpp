@@ -52,6 +52,11 @@ static int CountEntries()
     return (int)entries.size();
 }
 
+static const ToolEntry* EntryAt(void* context, int index)
+{
+    return (*(std::vector<ToolEntry*>*)context)[index];
+}
+
 // What the export command does once the file is chosen: read the list, check and write.
 static bool ExportWithKorvanel(const char* file, double* readingMs)
 {
@@ -59,11 +64,9 @@ static bool ExportWithKorvanel(const char* file, double* readingMs)
     std::vector<ToolEntry*> entries;
     ReadToolEntries(Keep, &entries);
     *readingMs = Now() - start;
-    bool written = true;
-    for (ToolEntry* entry : entries) {
-        if (CheckIniEntry(entry) != INI_FITS || !ToolTextsFit(entry->name)) continue;
-        if (WriteIniEntry(file, entry) != NO_ERROR) written = false;
-    }
+    IniRefusals refusals;
+    bool written =
+        WriteIniEntries(file, EntryAt, &entries, (int)entries.size(), &refusals) == ERROR_SUCCESS;
     for (ToolEntry* entry : entries)
         FreeToolEntry(entry);
     return written;

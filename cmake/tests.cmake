@@ -11,20 +11,22 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 enable_testing()
 add_test(NAME wine_up COMMAND ${CMAKE_BINARY_DIR}/wine-up.sh)
 add_test(NAME wine_down COMMAND ${CMAKE_BINARY_DIR}/wine-down.sh)
-set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP WINE)
-set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP WINE)
+# Every entry shares the one prefix, its registry and its display: even under ctest -j, one at a
+# time.
+set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP WINE RESOURCE_LOCK wine_prefix)
+set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP WINE RESOURCE_LOCK wine_prefix)
 
 # One CTest entry per group of GoogleTest cases: each entry starts Wine once. A group passes when
 # it ran at least one case and none failed (a filter that matches nothing must not pass).
 function(add_gtest_group name)
   add_test(NAME ${name} COMMAND ${ARGN})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED WINE
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED WINE RESOURCE_LOCK wine_prefix
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()
 
 # Logic without a window, and the store against the test prefix's real registry.
-add_executable(unit_tests tests/cal_test.cpp tests/logic_test.cpp
-               tests/ini_test.cpp tests/store_test.cpp tests/support.cpp ${KORVANEL_RC})
+add_executable(unit_tests tests/logic_test.cpp tests/exchange_test.cpp tests/store_test.cpp
+               tests/support.cpp ${KORVANEL_RC})
 target_link_libraries(unit_tests PRIVATE korvanel_core GTest::gtest_main)
 foreach(group Cp932Text Centring Cal IniValue IniFile Store)
   add_gtest_group(unit.${group} unit_tests --gtest_filter=${group}.*)
@@ -47,9 +49,9 @@ foreach(group Starts Registers Export)
     ENVIRONMENT "KORVANEL_EXE=${KORVANEL_I686_EXE};KORVANEL_VIEW=32")
 endforeach()
 
-
 # Builds the release zips, unpacks them into a fresh folder and runs the smoke from there.
 add_test(NAME release_zips COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release_test.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(release_zips PROPERTIES FIXTURES_REQUIRED WINE TIMEOUT 600)
+set_tests_properties(release_zips PROPERTIES FIXTURES_REQUIRED WINE RESOURCE_LOCK wine_prefix
+                     TIMEOUT 600)
 
 add_test(NAME layers COMMAND sh ${CMAKE_SOURCE_DIR}/tests/check_layers.sh)

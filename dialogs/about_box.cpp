@@ -1,5 +1,7 @@
+// The About box: the program's own version texts, the maker's mail and home page.
 #include <windows.h>
 #include "dialogs/dialogs.h"
+#include "dialogs/dialogs_private.h"
 #include "res/resource.h"
 
 static const char MakerMail[] = "korvanel@example.jp";
@@ -8,13 +10,18 @@ static const char MakerHomePage[] = "http://www.example.jp/korvanel/";
 // Made when the box opens and deleted when it is destroyed: one font per opening.
 static HFONT TitleFont;
 
+// The longest name of a version string asked for, "FileDescription", and its terminator.
+enum { VERSION_NAME_SIZE = 30 };
+// The title's character cell: positive, so that the cell, not the glyphs, is this high.
+static const LONG TitleFontHeight = 15;
+
 static void CreateTitleFont(HWND box)
 {
     HFONT dialogFont = (HFONT)SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_GETFONT, 0, 0);
     LOGFONTA logFont;
     ZeroMemory(&logFont, sizeof logFont);
     GetObjectA(dialogFont, sizeof logFont, &logFont);
-    logFont.lfHeight = 15; // positive: the character cell, not the glyphs, is 15 pixels high
+    logFont.lfHeight = TitleFontHeight;
     logFont.lfWeight = FW_BOLD;
     TitleFont = CreateFontIndirectA(&logFont);
     SendDlgItemMessageA(box, IDC_ABOUT_TITLE, WM_SETFONT, (WPARAM)TitleFont, FALSE);
@@ -24,10 +31,10 @@ static void ShowVersionTexts(const void* block, void* context)
 {
     HWND box = (HWND)context;
     HINSTANCE instance = InstanceOf(box);
-    char prefix[30] = "";
+    char prefix[VERSION_PREFIX_SIZE] = "";
     LoadStringA(instance, IDS_VERSION_PREFIX, prefix, sizeof prefix);
     for (int id = IDS_FILE_DESCRIPTION; id <= IDS_COMMENTS; id++) {
-        char name[30] = "";
+        char name[VERSION_NAME_SIZE] = "";
         LoadStringA(instance, id, name, sizeof name);
         // The string and the control share their number.
         const char* value = QueryVersionString(block, prefix, name);
@@ -51,7 +58,7 @@ static void OnInitAboutBox(HWND box)
     SetDlgItemTextA(box, IDC_ABOUT_HOME_PAGE, MakerHomePage);
 }
 
-INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     // FALSE: the dialog manager then gives the focus to the first tab stop, the OK button.
@@ -69,7 +76,7 @@ INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-void ShowAboutBox(HWND hwnd)
+void ShowAboutBox(HWND owner)
 {
-    RunCentredDialog(IDD_ABOUT, hwnd, AboutBoxProc, 0);
+    RunCentredDialog(IDD_ABOUT, owner, AboutBoxProc, 0);
 }

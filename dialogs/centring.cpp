@@ -1,5 +1,7 @@
+// Centring every modal window of the thread on its owner, through a window-procedure hook.
 #include <windows.h>
 #include "dialogs/dialogs.h"
+#include "dialogs/dialogs_private.h"
 
 HHOOK CentringHookHandle;
 
@@ -36,7 +38,7 @@ static RECT WorkAreaNear(HWND window)
     return area;
 }
 
-void CentreOnOwner(HWND window, HWND centreOn)
+static void CentreOnOwner(HWND window, HWND centreOn)
 {
     LONG style = GetWindowLongA(window, GWL_STYLE);
     bool child = (style & WS_CHILD) != 0;
@@ -79,7 +81,7 @@ void CentreOnOwner(HWND window, HWND centreOn)
 
 // The hook acts when WM_INITDIALOG returns rather than before it arrives: a message box centres
 // itself on the screen while handling that message, which would undo an earlier move.
-LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0) return CallNextHookEx(CentringHookHandle, code, wParam, lParam);
     const CWPRETSTRUCT* call = (const CWPRETSTRUCT*)lParam;

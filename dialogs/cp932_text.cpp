@@ -1,3 +1,4 @@
+// Code page 932 text walked by characters: base names, directories, file names, cut texts.
 #include <windows.h>
 #include <string.h>
 #include "dialogs/dialogs.h"

@@ -1,8 +1,10 @@
+// Message boxes, error reports, centred dialogs, file dialogs and the shell, for every command.
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include "dialogs/dialogs.h"
+#include "dialogs/dialogs_private.h"
 
 HINSTANCE InstanceOf(HWND window)
 {
@@ -33,13 +35,18 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT style)
     params.dwLanguageId = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
     if (!CentringHookHandle) InstallCentringHook();
     int result = MessageBoxIndirectA(&params);
+    // Also a hook it did not install: a box inside a file-dialog span ends the span's centring,
+    // and the span's own removal then finds nothing to remove.
     RemoveCentringHook();
     return result;
 }
 
+// The longest text the system gives for an error number, with room to spare.
+enum { ERROR_TEXT_SIZE = 1024 };
+
 void ReportSystemError(HWND owner, DWORD number)
 {
-    char text[1024];
+    char text[ERROR_TEXT_SIZE];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
                                   number, 0, text, sizeof text - 1, NULL);
     // The system has no text for some numbers; the box still has to say what went wrong.
@@ -92,10 +99,13 @@ static const char* FileDialogCause(DWORD error)
     return "ファイル ダイアログを開けないか、続けられませんでした。";
 }
 
+// The longest cause and the number's line.
+enum { FILE_DIALOG_TEXT_SIZE = 256 };
+
 // A cancel leaves no extended error and stays silent; anything else would otherwise look like one.
 static void ReportFileDialogFailure(HWND owner, DWORD error)
 {
-    char text[256];
+    char text[FILE_DIALOG_TEXT_SIZE];
     snprintf(text, sizeof text, "%s\n(ファイル ダイアログのエラー 0x%04lX)", FileDialogCause(error),
              error);
     ShowMessage(owner, text, "", MB_OK | MB_ICONEXCLAMATION);
@@ -111,6 +121,7 @@ void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, voi
         DWORD error = CommDlgExtendedError();
         if (error != 0) ReportFileDialogFailure(ofn->hwndOwner, error);
     }
+    // After a box of the work's, or the failure's, there is nothing left to remove.
     RemoveCentringHook();
 }
 

@@ -1,68 +1,68 @@
 #pragma once
-// Services for the commands: modal windows centred on their owner, error reports, the shell,
-// code page 932 text, version resources, the About box and the help documents. A service gets
-// its owner window as an argument and knows no command.
+// dialogs/dialogs.h: services for the commands: modal windows centred on their owner, error
+// reports, the shell, code page 932 text, version resources, the About box and the help documents.
+// A service gets its owner window as an argument (and the instance from it) and knows no command.
 #include <windows.h>
 #include <commdlg.h>
 
-extern HHOOK CentringHookHandle;
-
-// Where a window of the given size goes to be centred on centre, kept inside limits.
-POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits);
-void CentreOnOwner(HWND window, HWND centreOn);
-LRESULT CALLBACK CentringHook(int code, WPARAM wParam, LPARAM lParam);
-void InstallCentringHook();
-void RemoveCentringHook();
-
-// The module that made the window, which holds the resources it shows.
-HINSTANCE InstanceOf(HWND window);
+// A message box centred on its owner, with a caption by its icon when caption is empty ("警告" for
+// MB_ICONEXCLAMATION...); the button that closed it, or 0 when it could not be shown. It ends the
+// centring of a file-dialog span that it falls in, as a box always removes the hook.
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT style);
+// The system's text for a Win32 error number (or a shell result of 32 or less) in an error box.
 void ReportSystemError(HWND owner, DWORD number);
-INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param);
+// A box of UTF-16 texts, readable whatever the system's code page, centred like ShowMessage's.
+int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 // Opens the file with the shell's default action; a failure is reported.
 void OpenWithShell(HWND owner, const char* path);
+// A DLL from the system folder only, never from the program's folder or the current one; null,
+// with the error left by the loader, when it cannot be loaded.
+HMODULE LoadSystemLibrary(const char* name);
 
-// A common file dialog: the record is cleared and filled for owner, the file buffer of fileSize
-// bytes, the filter block, title, flags and default extension.
+// A common file dialog: the record is cleared and filled for owner, the caller's file buffer of
+// fileSize bytes (which keeps the chosen path), the filter block, title, flags and extension.
 void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
                        const char* filter, const char* title, DWORD flags,
                        const char* defaultExtension);
 // Runs a file dialog with the centring hook installed for the whole command: work runs with the
-// chosen path while the hook is still in place, and the hook is removed whatever happened.
+// chosen path while the hook is still in place, a failed dialog is reported as a warning, a
+// cancelled one ends silently, and the hook is removed whatever happened.
 typedef void (*FileDialogWork)(HWND owner, const char* path, void* context);
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context);
-// A box of UTF-16 texts, readable whatever the system's code page; centred like ShowMessage's.
-int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
-// A DLL from the system folder only, never from the program's folder or the current one.
-HMODULE LoadSystemLibrary(const char* name);
 
 // Code page 932 text, whatever the system's code page: 0x5C is a backslash only where it starts
 // a character (ソ and 表 end in it), and a lead byte just before the terminator is a broken
-// character of its own, so that no walk steps over the end.
+// character of its own, so that no walk steps over the end. Each works in place.
 void BaseNameOf(char* path); // the file name without its last extension
 void DropDanglingLeadByte(char* text);
 // Replaces each character that no file name may hold (\ / : * ? " < > | and controls) by '_'.
 void MakeValidFileName(char* name);
-// Whether path lies in folder or below it, comparing without regard to case.
+// Whether path lies in folder or below it, comparing whole characters without regard to case.
 bool PathIsInFolder(const char* path, const char* folder);
-// Cuts a path of length bytes, read into size bytes, after its last backslash.
-DWORD CutToDirectory(char* path, DWORD length, DWORD size);
-// Appends fileName when the whole fits in size bytes; else leaves the directory as it was.
-DWORD AppendFileName(char* directory, DWORD size, const char* fileName);
-// The program's directory, ending in a backslash; an empty buffer when it cannot be had.
-DWORD ModuleDirectory(char* buffer, DWORD size);
 
-// Reads the file's version resource and hands it to work, which is not called when the file has
-// none or it cannot be read.
+// Reads the file's version resource through the system's version.dll and hands it to work, which
+// is not called when the file has none; ERROR_SUCCESS or the error of the reading.
 typedef void (*VersionWork)(const void* block, void* context);
 DWORD ReadVersionResource(const char* path, VersionWork work, void* context);
 // The language and code page of the block's first translation; false when it lists none.
 bool FirstTranslation(const void* block, WORD* language, WORD* codePage);
 // "\StringFileInfo\" + language and code page as eight lowercase hex digits + "\".
+enum { VERSION_PREFIX_SIZE = 32 };
 void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size);
-// The named string below prefix: "" for a value stored empty, null when there is none.
+// The named string below prefix, inside the block: "" for a value stored empty, null for none.
 const char* QueryVersionString(const void* block, const char* prefix, const char* name);
 
+// readme.txt or history.txt from the program's folder, opened with the shell; failures reported.
 void OpenHelpDocument(HWND owner, const char* fileName);
-void ShowAboutBox(HWND hwnd);
-INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void ShowAboutBox(HWND owner);
+
+// Seams for the tests only.
+// Where a window of the given size goes to be centred on centre, kept inside limits.
+POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits);
+// Cuts a path of length bytes, read into size bytes, after its last backslash:
+// ERROR_FILENAME_EXCED_RANGE when it filled the buffer (cut short), ERROR_PATH_NOT_FOUND without a
+// backslash, an empty path with either.
+DWORD CutToDirectory(char* path, DWORD length, DWORD size);
+// Appends fileName when the whole fits in size bytes; else ERROR_FILENAME_EXCED_RANGE, with the
+// directory left as it was.
+DWORD AppendFileName(char* directory, DWORD size, const char* fileName);

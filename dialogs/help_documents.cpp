@@ -1,3 +1,4 @@
+// The help documents, readme.txt and history.txt, opened from the program's own folder.
 #include <windows.h>
 #include <string.h>
 #include "dialogs/dialogs.h"
@@ -10,7 +11,8 @@ DWORD AppendFileName(char* directory, DWORD size, const char* fileName)
     return ERROR_SUCCESS;
 }
 
-DWORD ModuleDirectory(char* buffer, DWORD size)
+// The program's directory, ending in a backslash; an empty buffer when it cannot be had.
+static DWORD ModuleDirectory(char* buffer, DWORD size)
 {
     DWORD length = GetModuleFileNameA(NULL, buffer, size);
     DWORD error = length ? CutToDirectory(buffer, length, size) : GetLastError();

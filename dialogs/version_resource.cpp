@@ -76,9 +76,12 @@ void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size)
     snprintf(prefix, size, "\\StringFileInfo\\%04x%04x\\", language, codePage);
 }
 
+// The prefix and the longest name asked for, with room to spare.
+enum { VERSION_QUERY_SIZE = 128 };
+
 const char* QueryVersionString(const void* block, const char* prefix, const char* name)
 {
-    char query[128];
+    char query[VERSION_QUERY_SIZE];
     if ((size_t)snprintf(query, sizeof query, "%s%s", prefix, name) >= sizeof query) return NULL;
     void* text = NULL;
     UINT length = 0;

@@ -1,12 +1,9 @@
+// Register, delete, open and self-registration: the commands that act on the four fields.
 #include <windows.h>
 #include <stdio.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "res/resource.h"
-
-// The edits take 256 characters, but a field is read with room for 255 bytes and the terminator,
-// which is also what a registry text of ours may hold.
-enum { FIELD_SIZE = 256 };
 
 // A text that reached the field by a selection or a pre-fill may be longer than the field is read;
 // a cut through a double-byte character would store half of it, which Cakewalk would show as a
@@ -159,7 +156,8 @@ void RegisterSelf(HWND hwnd)
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);
     SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "コルヴァネル(&T)");
     SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, "コルヴァネルを起動します。");
-    // Through the command, so that the overwrite question is asked as for any other entry.
+    // Through the command, as a click on the toolbar's register button would send it, so that the
+    // warnings and the overwrite question are those of any other entry.
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDT_REGISTER, 0), 0);
     SetDlgItemTextA(hwnd, IDC_NAME, "");
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, "");

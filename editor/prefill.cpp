@@ -1,3 +1,4 @@
+// Pre-filling the four fields from a program's file name and version resource.
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -10,7 +11,7 @@ static void FillFromVersionData(const void* data, void* context)
     HWND hwnd = (HWND)context;
     WORD language = 0, codePage = 0;
     if (!FirstTranslation(data, &language, &codePage)) return;
-    char prefix[32];
+    char prefix[VERSION_PREFIX_SIZE];
     VersionStringPrefix(language, codePage, prefix, sizeof prefix);
 
     const char* description = QueryVersionString(data, prefix, "FileDescription");
@@ -22,7 +23,7 @@ static void FillFromVersionData(const void* data, void* context)
         SetDlgItemTextA(hwnd, IDC_STATUS_TEXT, description);
 }
 
-void FillFieldsFromFile(HWND hwnd, const char* path)
+static void FillFieldsFromFile(HWND hwnd, const char* path)
 {
     char baseName[MAX_PATH];
     lstrcpynA(baseName, path, sizeof baseName);

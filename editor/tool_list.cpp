@@ -1,9 +1,15 @@
+// The owner-drawn list of entries, its selection, context menu and refresh from the registry.
 #include <windows.h>
 #include <commctrl.h>
 #include "editor/editor.h"
 #include "res/resource.h"
 
 HFONT BoldFont;
+
+// An item is as high as a 32-pixel icon with a pixel above and below it; the name starts after
+// the icon and a margin of two dialog units.
+static const int ListIconSize = 32, ListIconMargin = 1;
+static const UINT ListItemHeight = ListIconSize + 2 * ListIconMargin;
 
 static WNDPROC SavedListProcedure;
 
@@ -26,6 +32,8 @@ static HWND ToolList(HWND hwnd)
     return GetDlgItem(hwnd, IDC_TOOL_LIST);
 }
 
+// Sent to MainWindow as the list itself would send it, so that whatever changed the selection,
+// the fields follow it through the one route that a click takes.
 static void NotifySelectionChange(HWND hwnd)
 {
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_TOOL_LIST, LBN_SELCHANGE),
@@ -86,7 +94,7 @@ void ShowSelectedEntry(HWND hwnd)
 
 void MeasureToolItem(MEASUREITEMSTRUCT* item)
 {
-    if (item->itemHeight < 34) item->itemHeight = 34;
+    if (item->itemHeight < ListItemHeight) item->itemHeight = ListItemHeight;
 }
 
 BOOL DrawToolItem(const DRAWITEMSTRUCT* item)
@@ -112,11 +120,11 @@ BOOL DrawToolItem(const DRAWITEMSTRUCT* item)
     HGDIOBJ previousFont = selected ? SelectObject(hdc, BoldFont) : NULL;
 
     const RECT& r = item->rcItem;
-    int x = 2 * (LOWORD(GetDialogBaseUnits()) / 4) + 32;
+    int x = 2 * (LOWORD(GetDialogBaseUnits()) / 4) + ListIconSize;
     int y = (r.top + r.bottom - metrics.tmHeight) / 2;
     const char* name = entry ? entry->name : "";
     ExtTextOutA(hdc, x, y, ETO_OPAQUE | ETO_CLIPPED, &r, name, lstrlenA(name), NULL);
-    if (entry && entry->icon) DrawIcon(hdc, 1, r.top + 1, entry->icon);
+    if (entry && entry->icon) DrawIcon(hdc, ListIconMargin, r.top + ListIconMargin, entry->icon);
 
     if (selected) {
         if (focused) DrawFocusRect(hdc, &r);

@@ -1,3 +1,4 @@
+// CAL launcher files: a four-line script that opens an entry's program through the shell.
 #include <windows.h>
 #include <commdlg.h>
 #include <string.h>
@@ -41,7 +42,7 @@ DWORD WriteCalFile(const char* file, const char* text)
     HANDLE handle = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_ARCHIVE, NULL);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError();
-    DWORD written = 0, error = NO_ERROR;
+    DWORD written = 0, error = ERROR_SUCCESS;
     if (!WriteFile(handle, text, (DWORD)lstrlenA(text), &written, NULL)) error = GetLastError();
     CloseHandle(handle);
     return error;
@@ -50,7 +51,7 @@ DWORD WriteCalFile(const char* file, const char* text)
 static void SaveScript(HWND owner, const char* file, void* context)
 {
     DWORD error = WriteCalFile(file, (const char*)context);
-    if (error != NO_ERROR) ReportSystemError(owner, error);
+    if (error != ERROR_SUCCESS) ReportSystemError(owner, error);
 }
 
 void SaveCalLauncher(HWND hwnd)

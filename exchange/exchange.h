@@ -1,22 +1,26 @@
 #pragma once
+// exchange/exchange.h: the files that the editor writes and reads, for MainWindow's File and
+// Tools menus. Each command takes MainWindow as hwnd, runs its own file dialog and reports its own
+// failures and warnings.
 #include <windows.h>
 #include "store/store.h"
 
+// Every entry to an INI file, and an INI file's sections back into the registry as entries.
 void ExportEntries(HWND hwnd);
 void ImportEntries(HWND hwnd);
+// A CAL script that opens the selected entry's program, saved where the user says.
 void SaveCalLauncher(HWND hwnd);
+
+// Seams for the tests and the benchmark only.
 
 // The longest launcher script: 248 fixed bytes, a name and a path of 259 bytes each, a terminator.
 enum { CAL_TEXT_SIZE = 767 };
-
-// The launcher script for one entry; ERROR_INSUFFICIENT_BUFFER, with nothing written, when it
-// does not fit in size bytes.
+// The launcher script for one entry into size bytes; ERROR_INSUFFICIENT_BUFFER, with nothing
+// written, when it does not fit.
 DWORD BuildCalText(const char* name, const char* path, char* out, DWORD size);
-// Creates or empties the file and writes the text in one call.
+// Creates or empties the file and writes the text in one call; ERROR_SUCCESS or the error of the
+// creation or the write.
 DWORD WriteCalFile(const char* file, const char* text);
-
-// What the import reads of one value: at most 256 bytes and the terminator.
-enum { INI_VALUE_SIZE = 257 };
 
 // Why an entry would not come back from the INI file as it is in the registry.
 enum IniRefusal {
@@ -28,48 +32,42 @@ enum IniRefusal {
     INI_TEXT_TOO_LONG,   // the import reads 256 bytes of a value
     INI_TEXT_UNREAD,     // the registry holds more than the list could read
 };
-
 IniRefusal CheckIniEntry(const ToolEntry* entry);
-// The form of a text that the profile reader gives back unchanged: wrapped in double quotes when
-// it starts or ends with a blank or is itself wrapped in a pair of quotes.
-// ERROR_INSUFFICIENT_BUFFER, with nothing written, when it does not fit in size bytes.
-DWORD EncodeIniValue(const char* text, char* out, DWORD size);
-// Writes the three values of one entry; 0, or the error number of the first write that failed.
-DWORD WriteIniEntry(const char* file, const ToolEntry* entry);
+
+// The entries an export left out: the warning that names them (the first ten, then a count) and
+// how many there were.
+enum { REFUSALS_TEXT_SIZE = 4096 };
+struct IniRefusals {
+    char text[REFUSALS_TEXT_SIZE];
+    size_t length;
+    int count;
+};
+// The entries 0 to count - 1 that at(context, index) gives (null ones are skipped), as one section
+// each, in order; an entry that would not come back unchanged is left out and noted in refusals.
+// Returns ERROR_SUCCESS, or the error of the first value that could not be written, after which
+// nothing more is written.
+typedef const ToolEntry* (*ToolEntryAtFunction)(void* context, int index);
+DWORD WriteIniEntries(const char* file, ToolEntryAtFunction at, void* context, int count,
+                      IniRefusals* refusals);
 
 enum IniImportOutcome {
     IMPORT_DONE,          // every listed section was written as an entry
-    IMPORT_OPEN_FAILED,   // the file could not be opened to take its size: error
+    IMPORT_OPEN_FAILED,   // the file could not be opened or read: error
     IMPORT_TOO_LARGE,     // 4 GB or more: no settings file, and its size does not fit a block
-    IMPORT_NO_MEMORY,     // the block for the section names could not be had: error
     IMPORT_UTF8_FILE,     // starts with the UTF-8 mark, which Windows' reader does not know
+    IMPORT_NO_MEMORY,     // the block for the section names could not be had: error
     IMPORT_NO_SECTIONS,   // nothing listed: the file holds no section
     IMPORT_NOT_TOOL_FILE, // a section name with control characters: a binary file, say
     IMPORT_KEY_FAILED,    // an entry's key could not be created: error, section
     IMPORT_LIST_CUT,      // the file grew while it was read; the complete names were imported
 };
-
 struct IniImportResult {
     IniImportOutcome outcome;
     DWORD error;
     int imported;
     char section[TOOL_TEXT_SIZE]; // the section whose key failed, cut to fit
 };
-
 // Imports every section of the file into the Tools menu, sizing the section-name list from the
-// file.
+// file. Nothing is written unless the outcome is IMPORT_DONE, IMPORT_KEY_FAILED (the sections
+// before the failed one) or IMPORT_LIST_CUT.
 void ImportIniFile(const char* file, IniImportResult* result);
-// The same with a list block of the given size.
-void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result);
-
-// Walks the section-name list that the profile reader filled: count is what it returned, size the
-// block's size. A list that the reader had to cut short may end in a cut name after a single zero
-// byte, so the walk never goes past count, and the last name of a cut list is left out.
-struct SectionWalk {
-    const char* list;
-    DWORD end;
-    DWORD position;
-    bool cut;
-};
-void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size);
-const char* NextSection(SectionWalk* walk); // null at the end or at an empty name

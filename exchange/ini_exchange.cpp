@@ -1,3 +1,4 @@
+// INI export and import: every entry to a profile file and each of its sections back.
 #include <windows.h>
 #include <commdlg.h>
 #include <string.h>
@@ -8,6 +9,9 @@
 
 static const char IniFilter[] = "設定ファイル (*.ini)\0*.ini\0すべてのファイル (*.*)\0*.*\0";
 static const char* const IniKeys[] = {ExePathValue, MenuTextValue, StatusBarTextValue};
+
+// What the import reads of one value: at most 256 bytes and the terminator.
+enum { INI_VALUE_SIZE = 257 };
 
 // The blanks that the profile functions trim from both ends of section names and values. None of
 // them is ever the second byte of a double-byte character.
@@ -60,7 +64,10 @@ IniRefusal CheckIniEntry(const ToolEntry* entry)
     return INI_FITS;
 }
 
-DWORD EncodeIniValue(const char* text, char* out, DWORD size)
+// The form of a text that the profile reader gives back unchanged: wrapped in double quotes when
+// it starts or ends with a blank or is itself wrapped in a pair of quotes.
+// ERROR_INSUFFICIENT_BUFFER, with nothing written, when it does not fit in size bytes.
+static DWORD EncodeIniValue(const char* text, char* out, DWORD size)
 {
     size_t length = strlen(text);
     bool quoted = NeedsQuotes(text, length);
@@ -78,10 +85,11 @@ DWORD EncodeIniValue(const char* text, char* out, DWORD size)
 static DWORD LastErrorOr(DWORD fallback)
 {
     DWORD error = GetLastError();
-    return error != NO_ERROR ? error : fallback;
+    return error != ERROR_SUCCESS ? error : fallback;
 }
 
-DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
+// Writes the three values of one entry; the error number of the first write that failed.
+static DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
 {
     const char* texts[] = {entry->path, entry->menuText, entry->statusText};
     for (int i = 0; i < 3; i++) {
@@ -91,10 +99,20 @@ DWORD WriteIniEntry(const char* file, const ToolEntry* entry)
         if (!WritePrivateProfileStringA(entry->name, IniKeys[i], value, file))
             return LastErrorOr(ERROR_WRITE_FAULT);
     }
-    return NO_ERROR;
+    return ERROR_SUCCESS;
 }
 
-void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size)
+// Walks the section-name list that the profile reader filled: count is what it returned, size the
+// block's size. A list that the reader had to cut short may end in a cut name after a single zero
+// byte, so the walk never goes past count, and the last name of a cut list is left out.
+struct SectionWalk {
+    const char* list;
+    DWORD end;
+    DWORD position;
+    bool cut;
+};
+
+static void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD size)
 {
     walk->list = list;
     walk->position = 0;
@@ -110,7 +128,8 @@ void BeginSectionWalk(SectionWalk* walk, const char* list, DWORD count, DWORD si
     walk->end = lastStart;
 }
 
-const char* NextSection(SectionWalk* walk)
+// Null at the end or at an empty name.
+static const char* NextSection(SectionWalk* walk)
 {
     if (walk->position >= walk->end) return NULL;
     const char* name = walk->list + walk->position;
@@ -153,7 +172,7 @@ static void ImportSections(const char* file, const char* list, DWORD count, DWOR
     }
 }
 
-void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result)
+static void ImportIniSections(const char* file, DWORD listSize, IniImportResult* result)
 {
     ZeroMemory(result, sizeof *result);
     char* list = (char*)GlobalAlloc(GPTR, listSize);
@@ -183,15 +202,15 @@ void ImportIniFile(const char* file, IniImportResult* result)
         return;
     }
     DWORD high = 0;
-    SetLastError(NO_ERROR);
+    SetLastError(ERROR_SUCCESS);
     DWORD size = GetFileSize(handle, &high);
-    DWORD error = size == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
+    DWORD error = size == INVALID_FILE_SIZE ? GetLastError() : ERROR_SUCCESS;
     BYTE head[3] = {0, 0, 0};
     DWORD read = 0;
-    if (error == NO_ERROR && !ReadFile(handle, head, sizeof head, &read, NULL))
+    if (error == ERROR_SUCCESS && !ReadFile(handle, head, sizeof head, &read, NULL))
         error = LastErrorOr(ERROR_READ_FAULT);
     CloseHandle(handle);
-    if (error != NO_ERROR) {
+    if (error != ERROR_SUCCESS) {
         result->outcome = IMPORT_OPEN_FAILED;
         result->error = error;
         return;
@@ -279,16 +298,10 @@ static const char* RefusalReason(IniRefusal why)
     return "";
 }
 
-// The entries left out of an export, named in one warning at its end.
-struct Refusals {
-    char text[4096];
-    size_t length;
-    int count;
-};
-
+// Ten names make a box that still fits the screen; the rest are counted.
 static const int ListedRefusals = 10;
 
-static void Append(Refusals* refusals, const char* text)
+static void Append(IniRefusals* refusals, const char* text)
 {
     int written = snprintf(refusals->text + refusals->length,
                            sizeof refusals->text - refusals->length, "%s", text);
@@ -296,22 +309,44 @@ static void Append(Refusals* refusals, const char* text)
     if (refusals->length >= sizeof refusals->text) refusals->length = sizeof refusals->text - 1;
 }
 
-static void NoteRefusal(Refusals* refusals, const char* name, IniRefusal why)
+static void NoteRefusal(IniRefusals* refusals, const char* name, IniRefusal why)
 {
+    if (refusals->count == 0)
+        Append(refusals,
+               "次のツールは、取り込んだときに同じ内容に戻らないため、書き出していません。\n");
     if (refusals->count++ >= ListedRefusals) return;
     char line[TOOL_TEXT_SIZE + 128];
     snprintf(line, sizeof line, "\n'%s' : %s", name, RefusalReason(why));
     Append(refusals, line);
 }
 
-static void ShowRefusals(HWND owner, Refusals* refusals)
+DWORD WriteIniEntries(const char* file, ToolEntryAtFunction at, void* context, int count,
+                      IniRefusals* refusals)
 {
+    ZeroMemory(refusals, sizeof *refusals);
+    DWORD error = ERROR_SUCCESS;
+    for (int i = 0; i < count && error == ERROR_SUCCESS; i++) {
+        const ToolEntry* entry = at(context, i);
+        if (!entry) continue;
+        IniRefusal why = CheckIniEntry(entry);
+        // A text the list could not read would be exported empty, and a restore would empty it.
+        if (why == INI_FITS && !ToolTextsFit(entry->name)) why = INI_TEXT_UNREAD;
+        if (why != INI_FITS)
+            NoteRefusal(refusals, entry->name, why);
+        else
+            error = WriteIniEntry(file, entry);
+    }
     if (refusals->count > ListedRefusals) {
-        char more[64];
+        char more[32];
         snprintf(more, sizeof more, "\nほか %d 件", refusals->count - ListedRefusals);
         Append(refusals, more);
     }
-    ShowMessage(owner, refusals->text, "", MB_ICONEXCLAMATION);
+    return error;
+}
+
+static const ToolEntry* ListEntryAt(void* context, int index)
+{
+    return ToolEntryAt((HWND)context, index);
 }
 
 static void WriteExport(HWND owner, const char* file, void*)
@@ -323,22 +358,10 @@ static void WriteExport(HWND owner, const char* file, void*)
                     MB_ICONEXCLAMATION);
         return;
     }
-    Refusals refusals = {};
-    Append(&refusals,
-           "次のツールは、取り込んだときに同じ内容に戻らないため、書き出していません。\n");
-    DWORD error = NO_ERROR;
-    for (int i = 0; i < count && error == NO_ERROR; i++) {
-        const ToolEntry* entry = ToolEntryAt(owner, i);
-        if (!entry) continue;
-        IniRefusal why = CheckIniEntry(entry);
-        if (why == INI_FITS && !ToolTextsFit(entry->name)) why = INI_TEXT_UNREAD;
-        if (why != INI_FITS)
-            NoteRefusal(&refusals, entry->name, why);
-        else
-            error = WriteIniEntry(file, entry);
-    }
-    if (error != NO_ERROR) ReportSystemError(owner, error);
-    if (refusals.count > 0) ShowRefusals(owner, &refusals);
+    IniRefusals refusals;
+    DWORD error = WriteIniEntries(file, ListEntryAt, owner, count, &refusals);
+    if (error != ERROR_SUCCESS) ReportSystemError(owner, error);
+    if (refusals.count > 0) ShowMessage(owner, refusals.text, "", MB_ICONEXCLAMATION);
 }
 
 void ExportEntries(HWND hwnd)

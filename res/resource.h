@@ -40,6 +40,7 @@
 #define IDM_REFRESH           40007
 #define IDM_ABOUT             40008
 #define IDM_REGISTER_SELF     40009
+// Accelerators only, for the message loop to tell Tab and Shift+Tab apart.
 #define IDM_TAB               40018
 #define IDM_BACK_TAB          40019
 #define IDM_FOCUS_NAME        40020

@@ -1,3 +1,4 @@
+// The Tools-menu entries in HKEY_LOCAL_MACHINE: reading, writing and deleting them.
 #include <windows.h>
 #include <shellapi.h>
 #include <string.h>
@@ -7,12 +8,18 @@
 const char ExePathValue[] = "ExePath";
 const char MenuTextValue[] = "MenuText";
 const char StatusBarTextValue[] = "StatusBarText";
-const char TypeValue[] = "Type";
+static const char TypeValue[] = "Type";
+
+// "Software\Cakewalk Music Software\Tools Menu" and its terminator, with room to spare.
+enum { TOOLS_MENU_KEY_SIZE = 100 };
+// The longest name the registry allows for a key, 255 characters, and its terminator.
+enum { KEY_NAME_SIZE = 256 };
 
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
-DWORD LoadToolsMenuKey(char* buffer, DWORD size)
+// ToolsMenuKey, the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
+static DWORD LoadToolsMenuKey(char* buffer, DWORD size)
 {
     buffer[0] = '\0';
     // The key is a resource of the program's own module, whoever asks for it.
@@ -79,8 +86,9 @@ DWORD ReadToolEntries(ToolEntrySink sink, void* context)
     if (error != ERROR_SUCCESS) return error;
     // A single failing index still counts as an entry, but a key deleted under the walk fails for
     // every index after it, so a run of failures ends the walk.
+    const int failuresEndingTheWalk = 8;
     int failuresInARow = 0;
-    for (DWORD index = 0; failuresInARow < 8; index++) {
+    for (DWORD index = 0; failuresInARow < failuresEndingTheWalk; index++) {
         char name[TOOL_TEXT_SIZE] = "";
         DWORD length = sizeof name;
         LONG result = RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL);
@@ -129,6 +137,7 @@ void FreeToolEntry(ToolEntry* entry)
     LiveToolEntryCount--;
 }
 
+// Not examined: a key that could be created or opened with full access takes its values.
 static void WriteText(HKEY key, const char* valueName, const char* text)
 {
     RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
@@ -152,22 +161,14 @@ DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
     return ERROR_SUCCESS;
 }
 
-DWORD DeleteToolEntry(const char* name)
-{
-    char keyPath[TOOL_KEY_PATH_SIZE];
-    DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
-    return result == ERROR_SUCCESS ? DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath) : result;
-}
-
-DWORD DeleteKeyTree(HKEY parent, const char* path)
+static DWORD DeleteKeyTree(HKEY parent, const char* path)
 {
     HKEY key;
     DWORD result = (DWORD)RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);
     if (result != ERROR_SUCCESS) return result;
     // Always ask for index 0: every subkey found is deleted before the next call.
     for (;;) {
-        // Room for the longest name the registry allows (255 characters) and its terminator.
-        char name[256];
+        char name[KEY_NAME_SIZE];
         DWORD length = sizeof name;
         result = (DWORD)RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL);
         if (result != ERROR_SUCCESS) break;
@@ -178,4 +179,11 @@ DWORD DeleteKeyTree(HKEY parent, const char* path)
         result = (DWORD)RegDeleteKeyA(parent, path);
     RegCloseKey(key);
     return result;
+}
+
+DWORD DeleteToolEntry(const char* name)
+{
+    char keyPath[TOOL_KEY_PATH_SIZE];
+    DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
+    return result == ERROR_SUCCESS ? DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath) : result;
 }

@@ -4,9 +4,8 @@
 
 namespace support
 {
-
 REGSAM View = 0;
-const char ToolsMenuKey[] = "Software\\Cakewalk Music Software\\Tools Menu";
+static const std::string MenuKey = "Software\\Cakewalk Music Software\\Tools Menu";
 
 void ClearToolsMenu()
 {
@@ -19,39 +18,39 @@ void ClearToolsMenu()
     RegCloseKey(parent);
 }
 
-static HKEY OpenKey(const std::string& path, bool create = false)
+static HKEY OpenKey(const std::string& path)
 {
-    std::string full = std::string(ToolsMenuKey) + (path.empty() ? "" : "\\" + path);
     HKEY key = NULL;
-    if (create)
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, NULL, 0, KEY_ALL_ACCESS | View, NULL,
-                        &key, NULL);
-    else
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, KEY_READ | View, &key);
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, (MenuKey + (path.empty() ? "" : "\\" + path)).c_str(), 0,
+                  KEY_READ | View, &key);
     return key;
 }
 
 HKEY CreateKey(const std::string& path)
 {
-    return OpenKey(path, true);
+    HKEY key = NULL;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, (MenuKey + "\\" + path).c_str(), 0, NULL, 0,
+                    KEY_ALL_ACCESS | View, NULL, &key, NULL);
+    return key;
 }
 
 void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
               const std::string& statusText)
 {
     HKEY key = CreateKey(name);
-    const std::string values[][2] = {
-        {"ExePath", exePath}, {"MenuText", menuText}, {"StatusBarText", statusText}};
+    const std::string values[][2] = {{"ExePath", exePath},
+                                     {"MenuText", menuText},
+                                     {"StatusBarText", statusText},
+                                     {"Type", "Generic"}};
     for (const auto& value : values)
         RegSetValueExA(key, value[0].c_str(), 0, REG_SZ, (const BYTE*)value[1].c_str(),
                        (DWORD)value[1].size() + 1);
-    RegSetValueExA(key, "Type", 0, REG_SZ, (const BYTE*)"Generic", 8);
     RegCloseKey(key);
 }
 
-std::vector<std::string> Subkeys(const std::string& path)
+Strings Subkeys(const std::string& path)
 {
-    std::vector<std::string> names;
+    Strings names;
     HKEY key = OpenKey(path);
     char name[256];
     for (DWORD i = 0, length = sizeof name;
@@ -75,9 +74,9 @@ std::string Value(const std::string& entry, const char* name)
                                           : std::string(text, size) + "<unterminated>";
 }
 
-std::vector<std::string> Snapshot()
+Strings Snapshot()
 {
-    std::vector<std::string> lines;
+    Strings lines;
     for (const std::string& name : Subkeys()) {
         lines.push_back("[" + name + "]");
         for (const char* value : {"ExePath", "MenuText", "StatusBarText", "Type"})
@@ -105,5 +104,4 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
 }
-
 } // namespace support

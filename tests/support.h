@@ -7,23 +7,25 @@
 
 namespace support
 {
+typedef std::vector<std::string> Strings;
 
 extern REGSAM View; // 0, or KEY_WOW64_32KEY when the program under test is the i686 build
-extern const char ToolsMenuKey[];
 
 void ClearToolsMenu();
-HKEY CreateKey(const std::string& path); // below ToolsMenuKey, with its parents; caller closes
+HKEY CreateKey(
+    const std::string& path); // below the Tools Menu key, with its parents; caller closes
 void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
               const std::string& statusText);
-std::vector<std::string> Subkeys(const std::string& path = ""); // in the registry's order
-std::string Value(const std::string& entry, const char* name);  // "<missing>" when absent
-std::vector<std::string> Snapshot();                            // every entry with its four values
+Strings Subkeys(const std::string& path = "");                 // in the registry's order
+std::string Value(const std::string& entry, const char* name); // "<missing>" when absent
+Strings Snapshot(); // every entry's name and four values, five lines an entry
 
 std::string TempFile(const char* name); // a path in the temporary folder, no file there yet
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
-// What the store yields, copied: the icons are gone, but whether there was one still shows.
+// What the store yields, copied: the icons are gone, but whether there was one still shows. Inline,
+// so that the smoke, which links none of the program, does not need the store.
 inline std::vector<ToolEntry> StoredEntries()
 {
     std::vector<ToolEntry> entries;
@@ -35,5 +37,4 @@ inline std::vector<ToolEntry> StoredEntries()
         &entries);
     return entries;
 }
-
 } // namespace support
