@@ -80,13 +80,16 @@ static ComUninitializeFunction StartCom()
     return uninitialize;
 }
 
+// The warning's two paragraphs and the number, in UTF-16 characters, with room to spare.
+enum { CODE_PAGE_WARNING_SIZE = 1024 };
+
 // Every text of the program is code page 932: on any other system its boxes are garbled and
 // self-registration stores texts that Cakewalk misreads. Said in UTF-16, readable anywhere.
 static void WarnAboutCodePage(HWND owner)
 {
     UINT codePage = GetACP();
     if (codePage == 932) return;
-    wchar_t text[1024];
+    wchar_t text[CODE_PAGE_WARNING_SIZE];
     wsprintfW(text,
               L"コルヴァネルを使うには、Windows の「Unicode 対応ではないプログラムの言語」を"
               L"日本語にし、「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」を"

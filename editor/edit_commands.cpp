@@ -25,8 +25,8 @@ static void WarnAboutField(HWND hwnd, const char* text, int id)
 // The entry the program registers itself as, by which users find it in Cakewalk's Tools menu.
 static const char SelfEntryName[] = "Korvanel";
 
-// Room for the quoted name of at most 255 bytes and the longest question.
-enum { QUESTION_SIZE = 512 };
+// Room for the quoted name of at most 255 bytes, or a program's path, and the longest question.
+enum { QUESTION_SIZE = MAX_PATH + 512 };
 
 static void BuildQuestion(char* question, DWORD size, const char* name, const char* rest)
 {
@@ -136,7 +136,7 @@ static bool RunsFromTemporaryFolder(const char* program)
 
 static bool ConfirmTemporaryPath(HWND hwnd, const char* program)
 {
-    char question[QUESTION_SIZE + MAX_PATH];
+    char question[QUESTION_SIZE];
     BuildQuestion(question, sizeof question, program,
                   "'\nコルヴァネルは一時フォルダーから起動されています。このパスは zip "
                   "ファイルを閉じると消えてしまい、ヘルプの文書もありません。\n"

@@ -166,7 +166,8 @@ static void OnApplicationsKey(HWND list)
     RECT r;
     if (index != LB_ERR &&
         SendMessageA(list, LB_GETITEMRECT, (WPARAM)index, (LPARAM)&r) != LB_ERR) {
-        point.x = 16;
+        // On the selected item's icon, as a right click there would open it.
+        point.x = ListIconSize / 2;
         point.y = r.top + (r.bottom - r.top) / 2;
     }
     ClientToScreen(list, &point);

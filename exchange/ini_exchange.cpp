@@ -231,9 +231,12 @@ void ImportIniFile(const char* file, IniImportResult* result)
     ImportIniSections(file, size + 2, result);
 }
 
+// A quoted path and the longest warning about it.
+enum { FILE_MESSAGE_SIZE = MAX_PATH + 512 };
+
 static void ShowFileMessage(HWND owner, const char* file, const char* text)
 {
-    char message[MAX_PATH + 512];
+    char message[FILE_MESSAGE_SIZE];
     snprintf(message, sizeof message, "'%s'\n%s", file, text);
     ShowMessage(owner, message, "", MB_ICONEXCLAMATION);
 }
@@ -300,6 +303,8 @@ static const char* RefusalReason(IniRefusal why)
 
 // Ten names make a box that still fits the screen; the rest are counted.
 static const int ListedRefusals = 10;
+// A quoted name and the longest reason.
+enum { REFUSAL_LINE_SIZE = TOOL_TEXT_SIZE + 128 };
 
 static void Append(IniRefusals* refusals, const char* text)
 {
@@ -315,7 +320,7 @@ static void NoteRefusal(IniRefusals* refusals, const char* name, IniRefusal why)
         Append(refusals,
                "次のツールは、取り込んだときに同じ内容に戻らないため、書き出していません。\n");
     if (refusals->count++ >= ListedRefusals) return;
-    char line[TOOL_TEXT_SIZE + 128];
+    char line[REFUSAL_LINE_SIZE];
     snprintf(line, sizeof line, "\n'%s' : %s", name, RefusalReason(why));
     Append(refusals, line);
 }
@@ -337,7 +342,7 @@ DWORD WriteIniEntries(const char* file, ToolEntryAtFunction at, void* context, i
             error = WriteIniEntry(file, entry);
     }
     if (refusals->count > ListedRefusals) {
-        char more[32];
+        char more[REFUSAL_LINE_SIZE];
         snprintf(more, sizeof more, "\nほか %d 件", refusals->count - ListedRefusals);
         Append(refusals, more);
     }
