@@ -6,15 +6,15 @@
 #  - INI export and import beside "reg export" / "reg import" of the same key.
 #   sh scripts/bench.sh [runs] [entry counts for export/import...]   (default 7; 100 1000)
 set -e
-S=$(cd "$(dirname "$0")/.." && pwd)
-B="$S/build/bench"
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B="$ROOT/build/bench"
 RUNS=${1:-7}
 [ $# -gt 0 ] && shift
 COUNTS=${*:-100 1000}
-sh "$S/scripts/setup.sh"
-sh "$S/scripts/build.sh" x86_64 Release "$B" -DKORVANEL_TESTS=OFF -DKORVANEL_BENCH=ON >/dev/null
+sh "$ROOT/scripts/setup.sh"
+sh "$ROOT/scripts/build.sh" x86_64 Release "$B" -DKORVANEL_TESTS=OFF -DKORVANEL_BENCH=ON >/dev/null
 
-. "$S/scripts/wine-lib.sh"
+. "$ROOT/scripts/wine-lib.sh"
 unset DISPLAY
 trap 'wine_down "$B"' EXIT
 trap "exit 130" INT TERM

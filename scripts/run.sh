@@ -6,12 +6,12 @@
 # Without a display it runs under Xvfb, saves a screenshot, closes the program and says where
 # the picture is.
 set -e
-S=$(cd "$(dirname "$0")/.." && pwd)
-B="$S/build/x86_64"
-STATE="$S/build/run"
-sh "$S/scripts/setup.sh"
-sh "$S/scripts/build.sh" x86_64 Debug "$B"
-. "$S/scripts/wine-lib.sh"
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+B="$ROOT/build/x86_64"
+STATE="$ROOT/build/run"
+sh "$ROOT/scripts/setup.sh"
+sh "$ROOT/scripts/build.sh" x86_64 Debug "$B"
+. "$ROOT/scripts/wine-lib.sh"
 # A prefix named by WINEPREFIX is someone else's: used as it is, never configured or shut down.
 OTHER_PREFIX="$WINEPREFIX"
 headless=""
@@ -37,8 +37,8 @@ $W "$B/Korvanel.exe" </dev/null >/dev/null 2>&1 &
 pid=$!
 timeout 60 xdotool search --sync --onlyvisible --name 'Cakewalk' >/dev/null 2>&1 || true
 sleep 1.5
-mkdir -p "$S/build/screenshots"
-shot="$S/build/screenshots/korvanel-$(date +%Y%m%d-%H%M%S).png"
+mkdir -p "$ROOT/build/screenshots"
+shot="$ROOT/build/screenshots/korvanel-$(date +%Y%m%d-%H%M%S).png"
 import -window root "$shot"
 # Close it as the close box would: taskkill without /f posts WM_CLOSE, and the program ends with 0.
 $W taskkill /im Korvanel.exe </dev/null >/dev/null 2>&1 || true

@@ -3,7 +3,9 @@
 # Each function takes a state directory DIR, which holds the Xvfb's pid and display number and
 # the generated locale, and optionally a prefix of someone else's; by default the prefix is
 # DIR/wineprefix, which alone is ever configured, remade or shut down here.
-# Needs S, the source directory.
+# ROOT is the checkout's top: the sourcing script's, or, when it does not set it, the folder above
+# the script's own (every script that sources this lies one folder down).
+ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
 
 W=/usr/lib/wine/wine64
 
@@ -74,7 +76,7 @@ configure_prefix() {
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   # Wine does not find its own Marlett (caption buttons) unless it lies in the prefix.
   cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  iconv -f UTF-8 -t UTF-16 "$S/cmake/wine-prefix.reg" >"$WINEPREFIX/drive_c/prefix.reg"
+  iconv -f UTF-8 -t UTF-16 "$ROOT/cmake/wine-prefix.reg" >"$WINEPREFIX/drive_c/prefix.reg"
   $W regedit /S 'C:\prefix.reg' </dev/null >/dev/null 2>&1
   /usr/lib/wine/wineserver -w
   touch "$WINEPREFIX/.configured"
