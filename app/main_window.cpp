@@ -83,6 +83,8 @@ static void FocusField(HWND hwnd, int id)
     SetFocus(GetDlgItem(hwnd, id));
 }
 
+// IDM_TAB and IDM_BACK_TAB arrive too and do nothing here: they are in the accelerator table only
+// so that the message loop can tell Tab apart and hand it to the dialog manager.
 static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) { // menu, accelerator and toolbar arrive alike
@@ -105,11 +107,7 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_HISTORY: OpenHelpDocument(hwnd, "history.txt"); break;
     case IDM_IMPORT: ImportEntries(hwnd); break;
     case IDM_EXPORT: ExportEntries(hwnd); break;
-    case IDM_OPEN:
-        OpenSelectedEntry(hwnd);
-        break;
-        // IDM_TAB and IDM_BACK_TAB arrive too and do nothing here: they are in the accelerator
-        // table only so that the message loop can tell Tab apart and hand it to the dialog manager.
+    case IDM_OPEN: OpenSelectedEntry(hwnd); break;
     }
     // Control notifications share WM_COMMAND; no command identifier equals these two controls.
     if (LOWORD(wParam) == IDC_TOOL_LIST) {

@@ -89,8 +89,10 @@ static void WarnAboutCodePage(HWND owner)
 {
     UINT codePage = GetACP();
     if (codePage == 932) return;
+    // Only the number is formatted: wsprintfW writes at most 1,024 bytes, and the text alone is
+    // nearly that.
     wchar_t text[CODE_PAGE_WARNING_SIZE];
-    wsprintfW(text,
+    lstrcpynW(text,
               L"コルヴァネルを使うには、Windows の「Unicode 対応ではないプログラムの言語」を"
               L"日本語にし、「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」を"
               L"オフにしてください。このままでは画面とメッセージの文字が化け、登録するツールの"
@@ -99,8 +101,12 @@ static void WarnAboutCodePage(HWND owner)
               L"Use Unicode UTF-8 for worldwide language support\" turned off. Otherwise its "
               L"windows and messages are garbled, and the texts of the entries it registers are "
               L"stored in a form that Cakewalk does not read correctly.\n\n"
-              L"(コード ページ / code page: %u)",
-              codePage);
+              L"(コード ページ / code page: ",
+              CODE_PAGE_WARNING_SIZE);
+    wchar_t number[16];
+    wsprintfW(number, L"%u)", codePage);
+    int used = lstrlenW(text);
+    lstrcpynW(text + used, number, CODE_PAGE_WARNING_SIZE - used);
     // The caption is drawn in a font that may have no Japanese characters on such a system.
     ShowWideMessage(owner, text, L"Korvanel for Cakewalk", MB_OK | MB_ICONEXCLAMATION);
 }

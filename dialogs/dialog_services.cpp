@@ -11,6 +11,20 @@ HINSTANCE InstanceOf(HWND window)
     return (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
 }
 
+HMODULE LoadSystemLibrary(const char* name)
+{
+    HMODULE module = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // A system without the search flags refuses them; its system folder is then named in full.
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) return NULL;
+    if (AppendFileName(path, sizeof path, "\\") != ERROR_SUCCESS ||
+        AppendFileName(path, sizeof path, name) != ERROR_SUCCESS)
+        return NULL;
+    return LoadLibraryA(path);
+}
+
 static const char* DefaultCaption(UINT style)
 {
     switch (style & MB_ICONMASK) {

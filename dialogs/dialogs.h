@@ -44,7 +44,8 @@ bool PathIsInFolder(const char* path, const char* folder);
 // is not called when the file has none; ERROR_SUCCESS or the error of the reading.
 typedef void (*VersionWork)(const void* block, void* context);
 DWORD ReadVersionResource(const char* path, VersionWork work, void* context);
-// The language and code page of the block's first translation; false when it lists none.
+// On a block that ReadVersionResource handed to its work (through the same version.dll): the
+// language and code page of the first translation, false when it lists none.
 bool FirstTranslation(const void* block, WORD* language, WORD* codePage);
 // "\StringFileInfo\" + language and code page as eight lowercase hex digits + "\".
 enum { VERSION_PREFIX_SIZE = 32 };

@@ -11,20 +11,6 @@ static GetSizeFunction GetVersionInfoSize;
 static GetInfoFunction GetVersionInfo;
 static QueryFunction QueryVersionValue;
 
-HMODULE LoadSystemLibrary(const char* name)
-{
-    HMODULE module = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // A system without the search flags refuses them; its system folder is then named in full.
-    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length >= sizeof path) return NULL;
-    if (AppendFileName(path, sizeof path, "\\") != ERROR_SUCCESS ||
-        AppendFileName(path, sizeof path, name) != ERROR_SUCCESS)
-        return NULL;
-    return LoadLibraryA(path);
-}
-
 // version.dll is not one of the system's known DLLs: imported statically, a copy planted beside
 // the exe, which runs elevated from wherever its zip was unpacked, would be loaded instead. The
 // library stays loaded for the life of the process.

@@ -39,7 +39,6 @@ IniRefusal CheckIniEntry(const ToolEntry* entry);
 enum { REFUSALS_TEXT_SIZE = 4096 };
 struct IniRefusals {
     char text[REFUSALS_TEXT_SIZE];
-    size_t length;
     int count;
 };
 // The entries 0 to count - 1 that at(context, index) gives (null ones are skipped), as one section

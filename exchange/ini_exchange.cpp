@@ -306,12 +306,11 @@ static const int ListedRefusals = 10;
 // A quoted name and the longest reason.
 enum { REFUSAL_LINE_SIZE = TOOL_TEXT_SIZE + 128 };
 
+// Whatever does not fit in the text is cut off.
 static void Append(IniRefusals* refusals, const char* text)
 {
-    int written = snprintf(refusals->text + refusals->length,
-                           sizeof refusals->text - refusals->length, "%s", text);
-    if (written > 0) refusals->length += (size_t)written;
-    if (refusals->length >= sizeof refusals->text) refusals->length = sizeof refusals->text - 1;
+    size_t used = strlen(refusals->text);
+    snprintf(refusals->text + used, sizeof refusals->text - used, "%s", text);
 }
 
 static void NoteRefusal(IniRefusals* refusals, const char* name, IniRefusal why)

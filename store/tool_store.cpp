@@ -18,7 +18,7 @@ enum { KEY_NAME_SIZE = 256 };
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
-// ToolsMenuKey, the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
+// The Tools Menu key, the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
 static DWORD LoadToolsMenuKey(char* buffer, DWORD size)
 {
     buffer[0] = '\0';
