@@ -2,24 +2,20 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <string.h>
+#include <wchar.h>
 #include "res/resource.h"
 #include "store/store.h"
+#include "store/store_private.h"
 
 const char ExePathValue[] = "ExePath";
 const char MenuTextValue[] = "MenuText";
 const char StatusBarTextValue[] = "StatusBarText";
 static const char TypeValue[] = "Type";
 
-// "Software\Cakewalk Music Software\Tools Menu" and its terminator, with room to spare.
-enum { TOOLS_MENU_KEY_SIZE = 100 };
-// The longest name the registry allows for a key, 255 characters, and its terminator.
-enum { KEY_NAME_SIZE = 256 };
-
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
-// The Tools Menu key, the key below HKEY_LOCAL_MACHINE that Cakewalk builds its Tools menu from.
-static DWORD LoadToolsMenuKey(char* buffer, DWORD size)
+DWORD LoadToolsMenuKey(char* buffer, DWORD size)
 {
     buffer[0] = '\0';
     // The key is a resource of the program's own module, whoever asks for it.
@@ -29,13 +25,52 @@ static DWORD LoadToolsMenuKey(char* buffer, DWORD size)
     return error != ERROR_SUCCESS ? error : ERROR_RESOURCE_NAME_NOT_FOUND;
 }
 
+DWORD ToWide(const char* text, wchar_t* out, DWORD characters)
+{
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, (int)characters) > 0)
+        return ERROR_SUCCESS;
+    out[0] = L'\0';
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_NO_UNICODE_TRANSLATION;
+}
+
+DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key)
+{
+    char name[TOOLS_MENU_KEY_SIZE];
+    DWORD error = LoadToolsMenuKey(name, sizeof name);
+    if (error != ERROR_SUCCESS) return error;
+    return (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, access | view, key);
+}
+
+const char* NextAnsiCharacter(const char* p)
+{
+    return IsDBCSLeadByte((BYTE)p[0]) && p[1] ? p + 2 : p + 1;
+}
+
+// An empty part would make the path name the Tools Menu key itself ("", "\"), or a key that
+// Windows and Wine read differently ("a\\b").
+static bool HasEmptyPart(const char* name)
+{
+    bool partEmpty = true;
+    for (const char* p = name; *p; p = NextAnsiCharacter(p)) {
+        if (*p == '\\') {
+            if (partEmpty) return true;
+            partEmpty = true;
+        } else {
+            partEmpty = false;
+        }
+    }
+    return partEmpty;
+}
+
 DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 {
+    ZeroMemory(path, size);
+    if (HasEmptyPart(name)) return ERROR_INVALID_NAME;
     char key[TOOLS_MENU_KEY_SIZE];
     DWORD error = LoadToolsMenuKey(key, sizeof key);
     if (error != ERROR_SUCCESS) return error;
     size_t keyLength = strlen(key), nameLength = strlen(name);
-    ZeroMemory(path, size);
     if (keyLength + 1 + nameLength + 1 > size) return ERROR_FILENAME_EXCED_RANGE;
     memcpy(path, key, keyLength);
     path[keyLength] = '\\';
@@ -57,17 +92,30 @@ static void ReadText(HKEY key, const char* valueName, char* text, DWORD size)
     }
 }
 
-static void ReadEntryValues(ToolEntry* entry)
+// The key's own name, read in UTF-16, in the form the rest of the program uses. A name whose
+// code page 932 form does not come back as the same UTF-16 would name another key, or none.
+static NameState NameOfKey(const wchar_t* keyName, char* name, DWORD size)
 {
-    char path[TOOL_KEY_PATH_SIZE];
+    if (WideCharToMultiByte(CP_ACP, 0, keyName, -1, name, (int)size, NULL, NULL) == 0) {
+        name[0] = '\0';
+        return NAME_UNREAD;
+    }
+    wchar_t back[KEY_NAME_CHARACTERS];
+    if (ToWide(name, back, KEY_NAME_CHARACTERS) != ERROR_SUCCESS) return NAME_NOT_CP932;
+    return wcscmp(back, keyName) == 0 ? NAME_EXACT : NAME_NOT_CP932;
+}
+
+static void ReadEntryValues(HKEY menuKey, const wchar_t* keyName, ToolEntry* entry)
+{
     HKEY key;
-    if (BuildToolKeyPath(entry->name, path, sizeof path) != ERROR_SUCCESS) return;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    // By the UTF-16 name: the texts are those of this key even when its listed name is not.
+    if (RegOpenKeyExW(menuKey, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     ReadText(key, ExePathValue, entry->path, sizeof entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
-    // A missing file may leave garbage in hIcon: only the result says whether there is an icon.
-    if (SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) {
+    // The shell answers an empty path with a folder's icon. A missing file may leave garbage in
+    // hIcon: only the result says whether there is an icon.
+    if (entry->path[0] && SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) {
         entry->icon = info.hIcon;
         if (entry->icon) LiveToolIconCount++;
     }
@@ -78,42 +126,56 @@ static void ReadEntryValues(ToolEntry* entry)
 
 DWORD ReadToolEntries(ToolEntrySink sink, void* context)
 {
-    char keyName[TOOLS_MENU_KEY_SIZE];
     HKEY key;
-    DWORD error = LoadToolsMenuKey(keyName, sizeof keyName);
-    if (error != ERROR_SUCCESS) return error;
-    error = (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS, &key);
+    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_ALL_ACCESS, &key);
     if (error != ERROR_SUCCESS) return error;
     // A single failing index still counts as an entry, but a key deleted under the walk fails for
-    // every index after it, so a run of failures ends the walk.
+    // every index after it, so a run of failures ends the walk. A name too long for the buffer
+    // is no such failure: the key is there, and the ones after it are listed too.
     const int failuresEndingTheWalk = 8;
     int failuresInARow = 0;
     for (DWORD index = 0; failuresInARow < failuresEndingTheWalk; index++) {
-        char name[TOOL_TEXT_SIZE] = "";
-        DWORD length = sizeof name;
-        LONG result = RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL);
+        wchar_t keyName[KEY_NAME_CHARACTERS] = L"";
+        DWORD length = KEY_NAME_CHARACTERS;
+        LONG result = RegEnumKeyExW(key, index, keyName, &length, NULL, NULL, NULL, NULL);
         if (result == ERROR_NO_MORE_ITEMS || result == ERROR_KEY_DELETED) break;
-        failuresInARow = result == ERROR_SUCCESS ? 0 : failuresInARow + 1;
-        name[sizeof name - 1] = '\0';
+        if (result == ERROR_SUCCESS)
+            failuresInARow = 0;
+        else if (result != ERROR_MORE_DATA)
+            failuresInARow++;
         ToolEntry* entry = (ToolEntry*)GlobalAlloc(GPTR, sizeof(ToolEntry));
         if (!entry) break;
         LiveToolEntryCount++;
-        lstrcpynA(entry->name, name, sizeof entry->name);
-        if (result == ERROR_SUCCESS) ReadEntryValues(entry);
+        entry->nameState = NAME_UNREAD;
+        if (result == ERROR_SUCCESS) {
+            entry->nameState = NameOfKey(keyName, entry->name, sizeof entry->name);
+            ReadEntryValues(key, keyName, entry);
+        }
         sink(entry, context);
     }
     RegCloseKey(key);
     return ERROR_SUCCESS;
 }
 
-static bool TextFits(HKEY key, const char* valueName)
+// A text that the list holds as the registry does: a string that fits the field and comes back
+// from code page 932 as the same UTF-16 text.
+static bool TextFits(HKEY key, const char* valueName, const wchar_t* wideValueName)
 {
     char text[TOOL_TEXT_SIZE];
-    DWORD size = sizeof text;
-    LONG result = RegQueryValueExA(key, valueName, NULL, NULL, (BYTE*)text, &size);
+    DWORD size = sizeof text, type = REG_NONE;
+    LONG result = RegQueryValueExA(key, valueName, NULL, &type, (BYTE*)text, &size);
     if (result == ERROR_FILE_NOT_FOUND) return true;
-    if (result != ERROR_SUCCESS) return false;
-    return size < TOOL_TEXT_SIZE || text[TOOL_TEXT_SIZE - 1] == '\0';
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    if (size < TOOL_TEXT_SIZE)
+        text[size] = '\0';
+    else if (text[TOOL_TEXT_SIZE - 1] != '\0')
+        return false;
+    wchar_t stored[TOOL_TEXT_SIZE], listed[TOOL_TEXT_SIZE];
+    ZeroMemory(stored, sizeof stored);
+    size = sizeof stored - sizeof stored[0]; // room for a terminator the value may lack
+    if (RegQueryValueExW(key, wideValueName, NULL, NULL, (BYTE*)stored, &size) != ERROR_SUCCESS)
+        return false;
+    return ToWide(text, listed, TOOL_TEXT_SIZE) == ERROR_SUCCESS && wcscmp(stored, listed) == 0;
 }
 
 bool ToolTextsFit(const char* name)
@@ -123,8 +185,9 @@ bool ToolTextsFit(const char* name)
     if (BuildToolKeyPath(name, path, sizeof path) != ERROR_SUCCESS) return false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return false;
-    bool fits = TextFits(key, ExePathValue) && TextFits(key, MenuTextValue) &&
-                TextFits(key, StatusBarTextValue);
+    bool fits = TextFits(key, ExePathValue, L"ExePath") &&
+                TextFits(key, MenuTextValue, L"MenuText") &&
+                TextFits(key, StatusBarTextValue, L"StatusBarText");
     RegCloseKey(key);
     return fits;
 }
@@ -146,6 +209,8 @@ static void WriteText(HKEY key, const char* valueName, const char* text)
 DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
                      const char* statusText)
 {
+    // The list reads names into TOOL_TEXT_SIZE bytes: a longer one could not be named again.
+    if (strlen(name) >= TOOL_TEXT_SIZE) return ERROR_FILENAME_EXCED_RANGE;
     char keyPath[TOOL_KEY_PATH_SIZE];
     HKEY key;
     DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
@@ -161,29 +226,13 @@ DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
     return ERROR_SUCCESS;
 }
 
-static DWORD DeleteKeyTree(HKEY parent, const char* path)
-{
-    HKEY key;
-    DWORD result = (DWORD)RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key);
-    if (result != ERROR_SUCCESS) return result;
-    // Always ask for index 0: every subkey found is deleted before the next call.
-    for (;;) {
-        char name[KEY_NAME_SIZE];
-        DWORD length = sizeof name;
-        result = (DWORD)RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL);
-        if (result != ERROR_SUCCESS) break;
-        result = DeleteKeyTree(key, name);
-        if (result != ERROR_SUCCESS) break;
-    }
-    if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
-        result = (DWORD)RegDeleteKeyA(parent, path);
-    RegCloseKey(key);
-    return result;
-}
-
 DWORD DeleteToolEntry(const char* name)
 {
     char keyPath[TOOL_KEY_PATH_SIZE];
     DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
-    return result == ERROR_SUCCESS ? DeleteKeyTree(HKEY_LOCAL_MACHINE, keyPath) : result;
+    if (result != ERROR_SUCCESS) return result;
+    wchar_t widePath[TOOL_KEY_PATH_SIZE];
+    result = ToWide(keyPath, widePath, TOOL_KEY_PATH_SIZE);
+    return result == ERROR_SUCCESS ? DeleteKeyTree(HKEY_LOCAL_MACHINE, widePath, THIS_VIEW)
+                                   : result;
 }

@@ -27,26 +27,57 @@ TEST(Store, OddValuesNeverYieldUnterminatedText)
     EXPECT_STREQ("", entries[1].statusText);
 }
 
-TEST(Store, NestedNamesNestDeleteAsTreesAndOverlongNamesAreRefusedWithoutOverrun)
+TEST(Store, NamesReachOnlyTheirOwnKeyAndDeleteTheirWholeTree)
 {
     ClearToolsMenu();
     ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("Group\\Tool", "p", "m", "s"));
     ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("Keep", "p", "m", "s"));
     EXPECT_STREQ("Group", StoredEntries()[0].name);
     EXPECT_EQ("p", Value("Group\\Tool", "ExePath"));
+    // An empty part would write onto, or delete, the Tools Menu key itself.
+    for (const char* name : {"", "\\", "\\a", "a\\\\b", "a\\"}) {
+        EXPECT_EQ((DWORD)ERROR_INVALID_NAME, WriteToolEntry(name, "p", "m", "s")) << name;
+        EXPECT_EQ((DWORD)ERROR_INVALID_NAME, DeleteToolEntry(name)) << name;
+    }
+    EXPECT_EQ("<missing>", Value("", "ExePath"));
+    // The list reads names into 260 bytes: a longer one is never made.
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE,
+              WriteToolEntry(std::string(TOOL_TEXT_SIZE, 'n').c_str(), "p", "m", "s"));
+    // 255 表: a legal key name of 510 bytes in code page 932, which stops no delete half-way.
+    std::string kanji;
+    for (int i = 0; i < 255; i++)
+        kanji += "\x95\x5C";
+    RegCloseKey(CreateKey("Group\\" + kanji));
     EXPECT_EQ(ERROR_SUCCESS, DeleteToolEntry("GROUP"));
     EXPECT_EQ(Strings{"Keep"}, Subkeys());
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, DeleteToolEntry("Group"));
-    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, DeleteToolEntry(std::string(600, 'n').c_str()));
-    // The key is 43 bytes: with the backslash and the terminator, this name fills the buffer.
-    char path[TOOL_KEY_PATH_SIZE + 16];
-    memset(path, '~', sizeof path);
-    std::string fits(TOOL_KEY_PATH_SIZE - 45, 'f');
-    EXPECT_EQ(ERROR_SUCCESS, BuildToolKeyPath(fits.c_str(), path, TOOL_KEY_PATH_SIZE));
-    EXPECT_EQ(TOOL_KEY_PATH_SIZE - 1, (int)strlen(path));
-    EXPECT_EQ('~', path[TOOL_KEY_PATH_SIZE]);
-    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE,
-              BuildToolKeyPath((fits + "x").c_str(), path, TOOL_KEY_PATH_SIZE));
+}
+
+TEST(Store, TheWalkGoesOnPastNamesItCannotGiveAndMarksThem)
+{
+    ClearToolsMenu();
+    // 280 bytes each in code page 932: too long for the list's 260, and sorted before "Z".
+    for (int i = 0; i < 9; i++) {
+        std::string name = "A" + std::to_string(i);
+        for (int k = 0; k < 139; k++)
+            name += "\x95\x5C";
+        RegCloseKey(CreateKey(name));
+    }
+    HKEY key = NULL;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Cakewalk Music Software\\Tools Menu\\Caf\u00e9",
+                    0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL); // é: no code page 932 character
+    RegCloseKey(key);
+    WriteToolEntry("Z", "p", "m", "s");
+    std::vector<ToolEntry> entries = StoredEntries();
+    ASSERT_EQ(11u, entries.size());
+    for (int i = 0; i < 9; i++) {
+        EXPECT_EQ(NAME_UNREAD, entries[i].nameState);
+        EXPECT_STREQ("", entries[i].name);
+    }
+    EXPECT_EQ(NAME_NOT_CP932, entries[9].nameState);
+    EXPECT_STREQ("Z", entries[10].name);
+    EXPECT_EQ(NAME_EXACT, entries[10].nameState);
+    EXPECT_STREQ("p", entries[10].path);
 }
 
 static int Seen;
@@ -74,20 +105,22 @@ TEST(Store, WalkEndsWhenTheKeyIsDeletedUnderIt)
 }
 
 // The main window runs in this process, so that the list's records and icons can be counted.
-TEST(Store, AThousandRefreshesOfTheListKeepRecordsAndIconsBalanced)
+TEST(Store, ARefreshOfTheListKeepsRecordsAndIconsBalanced)
 {
     ClearToolsMenu();
     for (int i = 0; i < 5; i++)
         WriteToolEntry(("Tool" + std::to_string(i)).c_str(),
-                       i % 2 ? "C:\\windows\\notepad.exe" : "C:\\missing\\tool.exe", "m", "s");
+                       i % 2 ? "C:\\windows\\notepad.exe"
+                       : i   ? "C:\\missing\\tool.exe"
+                             : "",
+                       "m", "s");
     AppInstance = GetModuleHandleA(NULL);
     HWND window = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), GetDesktopWindow(),
                                      MainDialogProc, 0);
     ASSERT_NE((HWND)NULL, window);
     EXPECT_EQ(5, LiveToolEntryCount);
-    EXPECT_EQ(2, LiveToolIconCount); // the three missing programs have none
-    for (int i = 0; i < 1000; i++)
-        RefreshToolList(window);
+    EXPECT_EQ(2, LiveToolIconCount); // the missing programs have none, nor the empty path
+    RefreshToolList(window);
     EXPECT_EQ(5, LiveToolEntryCount);
     EXPECT_EQ(2, LiveToolIconCount);
     DestroyWindow(window);
