@@ -107,6 +107,8 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_HISTORY: OpenHelpDocument(hwnd, "history.txt"); break;
     case IDM_IMPORT: ImportEntries(hwnd); break;
     case IDM_EXPORT: ExportEntries(hwnd); break;
+    case IDM_BACKUP: BackupToolsMenu(hwnd); break;
+    case IDM_UNDO: UndoLastStep(hwnd); break;
     case IDM_OPEN: OpenSelectedEntry(hwnd); break;
     }
     // Control notifications share WM_COMMAND; no command identifier equals these two controls.

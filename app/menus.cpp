@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 #include "app/app_private.h"
+#include "editor/editor.h"
 #include "res/resource.h"
 
 static HWND Toolbar;
@@ -177,6 +178,11 @@ void ApplyGreyingRule(HWND hwnd, HMENU popup)
     EnableMenuItem(popup, IDM_OPEN, state);
     EnableMenuItem(popup, IDM_DELETE, state);
     EnableMenuItem(popup, IDM_CAL, state);
+    // The item names what it would undo, as things stand when the menu opens.
+    char text[UNDO_MENU_TEXT_SIZE];
+    bool canUndo = UndoMenuText(text, sizeof text);
+    ModifyMenuA(popup, IDM_UNDO, MF_BYCOMMAND | MF_STRING | (canUndo ? MF_ENABLED : MF_GRAYED),
+                IDM_UNDO, text);
 }
 
 void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam)

@@ -60,6 +60,21 @@ DWORD CutToDirectory(char* path, DWORD length, DWORD size)
     return ERROR_SUCCESS;
 }
 
+bool HasCharacter(const char* text, char c)
+{
+    for (char* p = (char*)text; *p; p = NextCharacter(p))
+        if (*p == c) return true;
+    return false;
+}
+
+const char* FileNameOf(const char* path)
+{
+    const char* name = path;
+    for (char* p = (char*)path; *p; p = NextCharacter(p))
+        if (*p == '\\') name = p + 1;
+    return name;
+}
+
 void MakeValidFileName(char* name)
 {
     for (char* p = name; *p; p = NextCharacter(p))

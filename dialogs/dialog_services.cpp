@@ -11,6 +11,12 @@ HINSTANCE InstanceOf(HWND window)
     return (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE);
 }
 
+DWORD LastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
 HMODULE LoadSystemLibrary(const char* name)
 {
     HMODULE module = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -78,10 +84,27 @@ INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param
     return result;
 }
 
+// The shell's own failure numbers that are not Win32 error numbers (0 and 26 to 32) as the error
+// they mean; the others (2, 3, 5, 8, 11) already are one.
+static DWORD ShellResultError(INT_PTR result)
+{
+    switch (result) {
+    case 0: return ERROR_NOT_ENOUGH_MEMORY;
+    case SE_ERR_SHARE: return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC: return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY: return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND: return ERROR_DLL_NOT_FOUND;
+    }
+    return (DWORD)result;
+}
+
 void OpenWithShell(HWND owner, const char* path)
 {
     INT_PTR result = (INT_PTR)ShellExecuteA(owner, NULL, path, NULL, NULL, SW_SHOWNORMAL);
-    if (result <= 32) ReportSystemError(owner, (DWORD)result);
+    if (result <= 32) ReportSystemError(owner, ShellResultError(result));
 }
 
 void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,

@@ -13,7 +13,10 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT style);
 void ReportSystemError(HWND owner, DWORD number);
 // A box of UTF-16 texts, readable whatever the system's code page, centred like ShowMessage's.
 int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
-// Opens the file with the shell's default action; a failure is reported.
+// The error number a failed call left, or fallback when it left none: a failure must never be
+// shown as the system's text for success.
+DWORD LastErrorOr(DWORD fallback);
+// Opens the file with the shell's default action; a failure is reported as the error it means.
 void OpenWithShell(HWND owner, const char* path);
 // A DLL from the system folder only, never from the program's folder or the current one; null,
 // with the error left by the loader, when it cannot be loaded.
@@ -37,6 +40,10 @@ void BaseNameOf(char* path); // the file name without its last extension
 void DropDanglingLeadByte(char* text);
 // Replaces each character that no file name may hold (\ / : * ? " < > | and controls) by '_'.
 void MakeValidFileName(char* name);
+// Whether c stands in text as a character of its own, not as the second byte of one (ゾ's 0x5D).
+bool HasCharacter(const char* text, char c);
+// The file name after the path's last backslash (a pointer into path).
+const char* FileNameOf(const char* path);
 // Whether path lies in folder or below it, comparing whole characters without regard to case.
 bool PathIsInFolder(const char* path, const char* folder);
 

@@ -33,13 +33,13 @@ DWORD ReadVersionResource(const char* path, VersionWork work, void* context)
     if (error != ERROR_SUCCESS) return error;
     DWORD unused = 0;
     DWORD size = GetVersionInfoSize(path, &unused);
-    if (size == 0) return GetLastError();
+    if (size == 0) return LastErrorOr(ERROR_RESOURCE_TYPE_NOT_FOUND);
     void* block = GlobalAlloc(GPTR, size);
-    if (!block) return GetLastError();
+    if (!block) return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
     if (GetVersionInfo(path, 0, size, block))
         work(block, context);
     else
-        error = GetLastError();
+        error = LastErrorOr(ERROR_RESOURCE_DATA_NOT_FOUND);
     GlobalFree(block);
     return error;
 }

@@ -33,18 +33,43 @@ static void BuildQuestion(char* question, DWORD size, const char* name, const ch
     snprintf(question, size, "'%s%s", name, rest);
 }
 
-// False when the user declined to overwrite an entry of the same name.
+// Says why a listed entry cannot be acted on by its name, if it cannot: the name would reach
+// another key, or none. True when it warned.
+static bool RefuseUnnamable(HWND hwnd, const ToolEntry* entry, const char* action)
+{
+    char text[QUESTION_SIZE];
+    if (entry->nameState == NAME_UNREAD) {
+        snprintf(text, sizeof text,
+                 "選んだツールは、登録名が長すぎてコルヴァネルでは読み取れないため、%sできません。"
+                 "\nレジストリ エディター (regedit) を使ってください。",
+                 action);
+    } else if (entry->nameState == NAME_NOT_CP932) {
+        snprintf(text, sizeof text,
+                 "'%s'\nこのツールの登録名には日本語 (シフト JIS) にない文字があり、ここでは別の"
+                 "文字で表示しているため、%sできません。\nレジストリ エディター (regedit) を"
+                 "使ってください。",
+                 entry->name, action);
+    } else {
+        return false;
+    }
+    ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+// False when the user declined to overwrite an entry of the same name, or it cannot be named.
 static bool ConfirmOverwrite(HWND hwnd, const char* name)
 {
     int count = ToolEntryCount(hwnd);
     for (int index = 0; index < count; index++) {
         const ToolEntry* entry = ToolEntryAt(hwnd, index);
         if (!entry || lstrcmpiA(entry->name, name) != 0) continue;
+        if (RefuseUnnamable(hwnd, entry, "上書き")) return false;
         char question[QUESTION_SIZE];
         BuildQuestion(question, sizeof question, name,
                       "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
                       "\n上書きしてもよろしいですか？");
-        if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) == IDNO)
+        // A box that could not be shown is no Yes.
+        if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
     }
     return true;
@@ -72,7 +97,10 @@ void RegisterFields(HWND hwnd)
     }
     if (!ConfirmOverwrite(hwnd, name)) return;
 
+    const char* names[] = {name};
+    if (!BeginUndoStep(hwnd, UNDO_REGISTER, name, THIS_VIEW, names, 1)) return;
     DWORD result = WriteToolEntry(name, path, menuText, statusText);
+    EndUndoStep(result == ERROR_SUCCESS);
     if (result != ERROR_SUCCESS) {
         ReportSystemError(hwnd, result);
         return;
@@ -88,15 +116,19 @@ void DeleteSelectedEntry(HWND hwnd)
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
+    if (RefuseUnnamable(hwnd, entry, "削除")) return;
     // The entry belongs to the list, which may be rebuilt while the question is open.
     char name[TOOL_TEXT_SIZE];
     lstrcpynA(name, entry->name, sizeof name);
     char question[QUESTION_SIZE];
     BuildQuestion(question, sizeof question, name,
                   "'\nこのツールを Cakewalk の [ツール] メニューから削除してもよろしいですか？");
-    if (ShowMessage(hwnd, question, "削除の確認", MB_YESNO | MB_ICONQUESTION) == IDNO) return;
+    if (ShowMessage(hwnd, question, "削除の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
 
+    const char* names[] = {name};
+    if (!BeginUndoStep(hwnd, UNDO_DELETE, name, THIS_VIEW, names, 1)) return;
     DWORD result = DeleteToolEntry(name);
+    EndUndoStep(result == ERROR_SUCCESS);
     if (result != ERROR_SUCCESS) {
         ReportSystemError(hwnd, result);
         return;
@@ -142,15 +174,20 @@ static bool ConfirmTemporaryPath(HWND hwnd, const char* program)
                   "ファイルを閉じると消えてしまい、ヘルプの文書もありません。\n"
                   "zip ファイルをフォルダーに展開してから、展開したコルヴァネルで登録し直して"
                   "ください。\n\nこの一時フォルダーのパスで登録しますか？");
-    return ShowMessage(hwnd, question, "登録の確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
-           IDNO;
+    return ShowMessage(hwnd, question, "登録の確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
+           IDYES;
 }
 
 void RegisterSelf(HWND hwnd)
 {
     char path[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, path, sizeof path);
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
     path[sizeof path - 1] = '\0';
+    // A path cut to fit the field would name no program: refused rather than registered cut.
+    if (length == 0 || length >= FIELD_SIZE) {
+        ReportSystemError(hwnd, length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
+        return;
+    }
     if (RunsFromTemporaryFolder(path) && !ConfirmTemporaryPath(hwnd, path)) return;
     SetDlgItemTextA(hwnd, IDC_NAME, SelfEntryName);
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);

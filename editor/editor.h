@@ -28,6 +28,8 @@ void ShowSelectedEntry(HWND hwnd);
 int ToolEntryCount(HWND hwnd);
 const ToolEntry* ToolEntryAt(HWND hwnd, int index);
 const ToolEntry* SelectedToolEntry(HWND hwnd);
+// Selects the item and fills the fields from it, as a click would.
+void SelectToolEntry(HWND hwnd, int index);
 // The owner-drawn list's messages, forwarded by MainWindow; FreeToolItem frees the item's entry.
 void MeasureToolItem(MEASUREITEMSTRUCT* item);
 BOOL DrawToolItem(const DRAWITEMSTRUCT* item);
@@ -39,6 +41,23 @@ void RegisterFields(HWND hwnd);
 void DeleteSelectedEntry(HWND hwnd);
 void OpenSelectedEntry(HWND hwnd);
 void RegisterSelf(HWND hwnd);
+
+// 元に戻す, several commands deep. Before a command changes the registry it records every entry
+// key that names will touch in view (BeginUndoStep; false, after reporting why, when they could
+// not be read whole: the command must then not run), and afterwards says how it ended
+// (EndUndoStep: a command that failed before changing anything leaves no step). The label names
+// the entry, or the file of an import, in the menu.
+enum UndoKind { UNDO_REGISTER, UNDO_DELETE, UNDO_IMPORT, UNDO_COPY };
+bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView view,
+                   const char* const* names, int count);
+void EndUndoStep(bool succeeded);
+// The menu item's text for the newest step, "&" doubled in the label, its name cut to 40 bytes;
+// false when there is none.
+enum { UNDO_MENU_TEXT_SIZE = 256 };
+bool UndoMenuText(char* text, DWORD size);
+// Restores the newest step, refreshes the list and selects the first entry brought back; a
+// restore that fails is reported and its step kept.
+void UndoLastStep(HWND hwnd);
 
 // Pre-fill the four fields from a program chosen in the Browse dialog or dropped on MainWindow;
 // TakeDroppedFile finishes the drop.

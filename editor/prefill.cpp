@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <string.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "res/resource.h"
@@ -35,10 +36,21 @@ static void FillFieldsFromFile(HWND hwnd, const char* path)
     ReadVersionResource(path, FillFromVersionData, hwnd);
 }
 
+// A path longer than a field is read would be registered cut, naming no program.
+static bool RefusedAsTooLong(HWND hwnd, size_t length)
+{
+    if (length < FIELD_SIZE) return false;
+    ShowMessage(hwnd,
+                "ファイルのパスが長すぎるため (255 バイトまで)、登録できません。\n"
+                "ファイルをもっと短いパスのフォルダーに移してから選んでください。",
+                "", MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
 static void FillFromChosenFile(HWND owner, const char* path, void* context)
 {
     (void)context;
-    FillFieldsFromFile(owner, path);
+    if (!RefusedAsTooLong(owner, strlen(path))) FillFieldsFromFile(owner, path);
 }
 
 void BrowseForProgram(HWND hwnd)
@@ -55,11 +67,13 @@ void BrowseForProgram(HWND hwnd)
 void TakeDroppedFile(HWND hwnd, HDROP drop)
 {
     char path[MAX_PATH] = "";
-    UINT length = DragQueryFileA(drop, 0, path, sizeof path);
+    // Asked first: a path that does not fit the buffer would come back cut.
+    UINT length = DragQueryFileA(drop, 0, NULL, 0);
+    if (length > 0 && length < sizeof path) DragQueryFileA(drop, 0, path, sizeof path);
     DragFinish(drop);
     path[sizeof path - 1] = '\0';
     // A drop that names nothing must not wipe what the user has typed.
     if (length == 0) return;
     SetForegroundWindow(hwnd);
-    FillFieldsFromFile(hwnd, path);
+    if (!RefusedAsTooLong(hwnd, length)) FillFieldsFromFile(hwnd, path);
 }

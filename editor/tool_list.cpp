@@ -83,6 +83,12 @@ const ToolEntry* SelectedToolEntry(HWND hwnd)
     return index == LB_ERR ? NULL : ToolEntryAt(hwnd, (int)index);
 }
 
+void SelectToolEntry(HWND hwnd, int index)
+{
+    SendMessageA(ToolList(hwnd), LB_SETCURSEL, (WPARAM)index, 0);
+    NotifySelectionChange(hwnd);
+}
+
 void ShowSelectedEntry(HWND hwnd)
 {
     const ToolEntry* entry = SelectedToolEntry(hwnd);

@@ -53,3 +53,5 @@
 #define IDM_OPEN              40028
 #define IDM_CAL               40029
 #define IDM_HISTORY           40030
+#define IDM_UNDO              40031
+#define IDM_BACKUP            40032
