@@ -24,11 +24,28 @@ function(add_gtest_group name)
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()
 
+# The groups are read from the sources, so that a suite that is compiled is also run: each unit
+# suite, and each smoke case's first word (StartsLists... and StartsOnce... are one group).
+function(test_groups out pattern)
+  set(groups "")
+  foreach(source ${ARGN})
+    file(STRINGS ${CMAKE_SOURCE_DIR}/${source} lines REGEX "${pattern}")
+    foreach(line ${lines})
+      string(REGEX MATCH "${pattern}" matched "${line}")
+      list(APPEND groups ${CMAKE_MATCH_1})
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${source})
+  endforeach()
+  list(REMOVE_DUPLICATES groups)
+  set(${out} ${groups} PARENT_SCOPE)
+endfunction()
+
 # Logic without a window, and the store against the test prefix's real registry.
-add_executable(unit_tests tests/logic_test.cpp tests/exchange_test.cpp tests/store_test.cpp
-               tests/support.cpp ${KORVANEL_RC})
+set(UNIT_SOURCES tests/logic_test.cpp tests/exchange_test.cpp tests/store_test.cpp)
+add_executable(unit_tests ${UNIT_SOURCES} tests/support.cpp ${KORVANEL_RC})
 target_link_libraries(unit_tests PRIVATE korvanel_core GTest::gtest_main)
-foreach(group Cp932Text Centring Cal IniValue IniFile Store)
+test_groups(UNIT_GROUPS "^TEST_?F?\\(([A-Za-z0-9]+)," ${UNIT_SOURCES})
+foreach(group ${UNIT_GROUPS})
   add_gtest_group(unit.${group} unit_tests --gtest_filter=${group}.*)
 endforeach()
 
@@ -40,7 +57,8 @@ target_link_libraries(smoke_tests PRIVATE GTest::gtest_main)
 add_dependencies(smoke_tests Korvanel)
 set(KORVANEL_I686_EXE ${CMAKE_SOURCE_DIR}/build/i686/Korvanel.exe CACHE FILEPATH
     "The i686 Korvanel.exe that the i686 smoke drives")
-foreach(group Starts Registers Export)
+test_groups(SMOKE_GROUPS "^TEST_F\\(Smoke, ([A-Z][a-z0-9]*)" tests/smoke.cpp)
+foreach(group ${SMOKE_GROUPS})
   add_gtest_group(smoke.x86_64.${group} smoke_tests --gtest_filter=Smoke.${group}*)
   set_tests_properties(smoke.x86_64.${group} PROPERTIES
     ENVIRONMENT "KORVANEL_EXE=$<TARGET_FILE:Korvanel>")

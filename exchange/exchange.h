@@ -10,6 +10,8 @@ void ExportEntries(HWND hwnd);
 void ImportEntries(HWND hwnd);
 // A CAL script that opens the selected entry's program, saved where the user says.
 void SaveCalLauncher(HWND hwnd);
+// The whole Tools Menu key, every value and subkey, as a registry file that the system restores.
+void BackupToolsMenu(HWND hwnd);
 
 // Seams for the tests and the benchmark only.
 
@@ -28,21 +30,24 @@ enum IniRefusal {
     INI_NAME_EMPTY,      // an empty section name ends the import's walk
     INI_NAME_BLANKS,     // the profile functions trim section names
     INI_NAME_CONTROL,    // the import takes such a file for a binary one
+    INI_NAME_BRACKET,    // Windows' reader ends a section name at its first "]"
+    INI_NAME_UNREAD,     // the listed name does not name the key (NameState)
     INI_TEXT_LINE_BREAK, // would break the value off and inject lines into the file
-    INI_TEXT_TOO_LONG,   // the import reads 256 bytes of a value
+    INI_TEXT_TOO_LONG,   // the import reads 256 bytes of a value: written whole, named
     INI_TEXT_UNREAD,     // the registry holds more than the list could read
 };
 IniRefusal CheckIniEntry(const ToolEntry* entry);
 
-// The entries an export left out: the warning that names them (the first ten, then a count) and
-// how many there were.
-enum { REFUSALS_TEXT_SIZE = 4096 };
+// The entries an export left out and those it wrote whole that an import will cut: the warning
+// that names them in two groups (the first ten of each, then a count), "" when there are none.
+enum { REFUSALS_TEXT_SIZE = 8192 };
 struct IniRefusals {
     char text[REFUSALS_TEXT_SIZE];
-    int count;
+    int leftOut, cut;
 };
 // The entries 0 to count - 1 that at(context, index) gives (null ones are skipped), as one section
-// each, in order; an entry that would not come back unchanged is left out and noted in refusals.
+// each, in order; an entry that would not come back unchanged is left out and noted in refusals,
+// one whose text is too long for the import is written whole and noted too.
 // Returns ERROR_SUCCESS, or the error of the first value that could not be written, after which
 // nothing more is written.
 typedef const ToolEntry* (*ToolEntryAtFunction)(void* context, int index);
@@ -53,10 +58,11 @@ enum IniImportOutcome {
     IMPORT_DONE,          // every listed section was written as an entry
     IMPORT_OPEN_FAILED,   // the file could not be opened or read: error
     IMPORT_TOO_LARGE,     // 4 GB or more: no settings file, and its size does not fit a block
-    IMPORT_UTF8_FILE,     // starts with the UTF-8 mark, which Windows' reader does not know
+    IMPORT_UTF8_FILE,     // UTF-8, with a mark or without, which Windows' reader garbles
     IMPORT_NO_MEMORY,     // the block for the section names could not be had: error
     IMPORT_NO_SECTIONS,   // nothing listed: the file holds no section
     IMPORT_NOT_TOOL_FILE, // a section name with control characters: a binary file, say
+    IMPORT_REFUSED,       // the gate stopped it before anything was written
     IMPORT_KEY_FAILED,    // an entry's key could not be created: error, section
     IMPORT_LIST_CUT,      // the file grew while it was read; the complete names were imported
 };
@@ -66,7 +72,16 @@ struct IniImportResult {
     int imported;
     char section[TOOL_TEXT_SIZE]; // the section whose key failed, cut to fit
 };
+// Given every section name (count -1: no memory for the list) before the first is written;
+// false stops the import with nothing written.
+typedef bool (*ImportGate)(const char* const* sections, int count, void* context);
 // Imports every section of the file into the Tools menu, sizing the section-name list from the
 // file. Nothing is written unless the outcome is IMPORT_DONE, IMPORT_KEY_FAILED (the sections
 // before the failed one) or IMPORT_LIST_CUT.
-void ImportIniFile(const char* file, IniImportResult* result);
+void ImportIniFile(const char* file, IniImportResult* result, ImportGate gate = NULL,
+                   void* context = NULL);
+
+// The whole Tools Menu key of this copy's view as the text of a registry file (UTF-16 with its
+// mark, CR LF), written beside file and moved over it, so that a failed write leaves an older
+// backup whole. ERROR_SUCCESS, or the error of reading the key or of writing the file.
+DWORD WriteRegistryBackup(const char* file);

@@ -372,10 +372,14 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     const std::string name = "表計算", path = "C:\\ソフト\\表.exe";
     PutEntry("Editor", Notepad, "&Editor", "");
     PutEntry(name, path, " padded ", "\"quoted\"");
-    PutEntry("a]b=c", Regedit, "m;n", "#s");
-    const Strings before = Snapshot();
+    PutEntry("a=b;c[d", Regedit, "m;n", "#s");
     const std::string ini = TempFile("korvanel-smoke.ini"), cal = TempFile("korvanel-smoke.cal");
     ASSERT_TRUE(Start(app));
+    // Behind the program's back once it has listed the menu: the export reads it anew, and names
+    // what it leaves out (Windows would read that section back as "Wave [x64").
+    PutEntry("Late", Notepad, "Late", "");
+    const Strings before = Snapshot();
+    PutEntry("Wave [x64]", Regedit, "Wave", "");
     // A path longer than the dialog's buffer fails the dialog, which the program says.
     Menu('F', 'E');
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルへの書き出し"),
@@ -386,8 +390,13 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
 
     Menu('F', 'E');
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルへの書き出し"), ini);
-    EXPECT_NE(std::string::npos, ReadFileBytes(ini).find("[" + name + "]\r\nExePath=" + path +
-                                                         "\r\nMenuText=\" padded \"\r\n"));
+    EXPECT_NE(std::string::npos,
+              Answer(app, IDOK).text.find("\n'Wave [x64]' : 名前に ] があります"));
+    const std::string written = ReadFileBytes(ini);
+    EXPECT_NE(std::string::npos,
+              written.find("[" + name + "]\r\nExePath=" + path + "\r\nMenuText=\" padded \"\r\n"));
+    EXPECT_NE(std::string::npos, written.find("[Late]"));
+    EXPECT_EQ(std::string::npos, written.find("[Wave"));
 
     // Emptied behind the program's back: F5 shows it, and the import brings every byte back.
     ClearToolsMenu();
@@ -412,4 +421,41 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
               "(DLL \"shell32\" \"ShellExecuteA\" (DLL \"user32\" \"GetDesktopWindow\") \"open\" "
               "\"C:\\ソフト\\表.exe\" \"\" \"\" 1)",
               ReadFileBytes(cal));
+}
+
+TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
+{
+    // A wave editor's own entry: values and a subkey that Korvanel never shows.
+    PutEntry("Wave", Regedit, "&Wave", "Edits waves");
+    HKEY key = CreateKey("Wave");
+    const DWORD modal = 1;
+    RegSetValueExA(key, "Modal", 0, REG_DWORD, (const BYTE*)&modal, sizeof modal);
+    RegSetValueExA(key, "Data", 0, REG_BINARY, (const BYTE*)"\x00\xFF\x10", 3);
+    RegCloseKey(key);
+    key = CreateKey("Wave\\Options");
+    RegSetValueExA(key, "Type", 0, REG_SZ, (const BYTE*)"WaveEditor", 11);
+    RegCloseKey(key);
+    PutEntry("Other", Notepad, "&Other", "");
+    const std::string before = Tree();
+    const std::string ini = TempFile("korvanel-undo.ini");
+    WriteFileBytes(ini,
+                   "[WAVE]\r\nExePath=C:\\new.exe\r\nMenuText=New\r\n[Added]\r\nMenuText=y\r\n");
+    ASSERT_TRUE(Start(app));
+
+    Select(app, "Wave");
+    Keys({VK_CONTROL, 'D'});
+    Answer(app, IDYES);
+    EXPECT_EQ(Strings{"Other"}, Subkeys());
+    Menu('F', 'I');
+    ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルの取り込み"), ini);
+    EXPECT_EQ((Strings{"Added", "Other", "WAVE"}), Subkeys());
+
+    // Newest first: the import as one step, then the delete, brought back and selected.
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Subkeys() == Strings{"Other"}; }));
+    Sync(app.main);
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
+    Sync(app.main);
+    EXPECT_EQ("Wave", Fields(app)[0]);
 }

@@ -1,4 +1,5 @@
 #include "tests/support.h"
+#include <stdio.h>
 #include <fstream>
 #include <iterator>
 
@@ -83,6 +84,55 @@ Strings Snapshot()
             lines.push_back(std::string(value) + "=" + Value(name, value));
     }
     return lines;
+}
+
+static std::string Utf8(const wchar_t* text, int length)
+{
+    char bytes[1024] = "";
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, NULL, NULL);
+    return std::string(bytes, size > 0 ? size : 0);
+}
+
+static void DumpTree(HKEY key, const std::string& path, REGSAM view, std::string& out)
+{
+    out += "[" + path + "]\n";
+    // Static: nothing of them is needed once a subkey's name has been taken.
+    static wchar_t name[16384];
+    static BYTE data[65536];
+    for (DWORD i = 0;; i++) {
+        DWORD nameLength = 16384, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, NULL, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        char line[32];
+        snprintf(line, sizeof line, "\"=%lu:", type);
+        out += "\"" + Utf8(name, (int)nameLength) + line;
+        for (DWORD b = 0; b < size; b++) {
+            snprintf(line, sizeof line, "%02x", data[b]);
+            out += line;
+        }
+        out += "\n";
+    }
+    for (DWORD i = 0;; i++) {
+        DWORD length = 256;
+        HKEY subkey;
+        if (RegEnumKeyExW(key, i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS ||
+            RegOpenKeyExW(key, name, 0, KEY_READ | view, &subkey) != ERROR_SUCCESS)
+            break;
+        DumpTree(subkey, path + "\\" + Utf8(name, (int)length), view, out);
+        RegCloseKey(subkey);
+    }
+}
+
+std::string Tree(const std::string& path, REGSAM view)
+{
+    HKEY key = NULL;
+    std::string out;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (MenuKey + (path.empty() ? "" : "\\" + path)).c_str(), 0,
+                      KEY_READ | view, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    DumpTree(key, "", view, out);
+    RegCloseKey(key);
+    return out;
 }
 
 std::string TempFile(const char* name)

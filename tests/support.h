@@ -19,6 +19,9 @@ void PutEntry(const std::string& name, const std::string& exePath, const std::st
 Strings Subkeys(const std::string& path = "");                 // in the registry's order
 std::string Value(const std::string& entry, const char* name); // "<missing>" when absent
 Strings Snapshot(); // every entry's name and four values, five lines an entry
+// Every key, value name, type and byte below the Tools Menu key\path, read through the UTF-16
+// functions, one line each: two trees compare byte for byte.
+std::string Tree(const std::string& path = "", REGSAM view = View);
 
 std::string TempFile(const char* name); // a path in the temporary folder, no file there yet
 std::string ReadFileBytes(const std::string& path);
