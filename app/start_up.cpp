@@ -1,5 +1,6 @@
 // Start-up, the single instance, the message loop, and what a Windows desktop needs around them.
 #include <windows.h>
+#include <objbase.h>
 #include "app/app_private.h"
 #include "dialogs/dialogs.h"
 #include "res/resource.h"
@@ -7,7 +8,16 @@
 HINSTANCE AppInstance;
 HWND MainWindow;
 
-const char InstanceName[] = "Korvanel";
+const char WindowPropertyName[] = "Korvanel";
+// Each build edits its own Cakewalk's menu, so each is one instance of its own: a user who has
+// both Cakewalks runs both builds side by side. The window property tells the builds apart.
+#ifdef _WIN64
+static const char InstanceMutexName[] = "Korvanel64";
+static const UINT_PTR BuildPropertyValue = 2;
+#else
+static const char InstanceMutexName[] = "Korvanel";
+static const UINT_PTR BuildPropertyValue = 1;
+#endif
 
 static void ActivateFirstInstance()
 {
@@ -15,7 +25,7 @@ static void ActivateFirstInstance()
     // bring forward and this instance just ends.
     HWND window = GetWindow(GetDesktopWindow(), GW_CHILD);
     for (; window; window = GetWindow(window, GW_HWNDNEXT)) {
-        if (GetPropA(window, InstanceName)) break;
+        if ((UINT_PTR)GetPropA(window, WindowPropertyName) == BuildPropertyValue) break;
     }
     if (!window) return;
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
@@ -61,25 +71,6 @@ static void LoadLibrariesFromSystemOnly()
     if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-typedef HRESULT(WINAPI* ComInitializeFunction)(LPVOID, DWORD);
-typedef void(WINAPI* ComUninitializeFunction)();
-
-// Shell icons of shortcuts and of handler-based types, and the shell's delegate verbs, want COM
-// on the calling thread. Returns the function that ends it, or null when it was not started.
-static ComUninitializeFunction StartCom()
-{
-    HMODULE ole32 = LoadSystemLibrary("ole32.dll");
-    if (!ole32) return NULL;
-    ComInitializeFunction initialize =
-        (ComInitializeFunction)(void*)GetProcAddress(ole32, "CoInitializeEx");
-    ComUninitializeFunction uninitialize =
-        (ComUninitializeFunction)(void*)GetProcAddress(ole32, "CoUninitialize");
-    if (!initialize || !uninitialize ||
-        FAILED(initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
-        return NULL;
-    return uninitialize;
-}
-
 // The warning's two paragraphs and the number, in UTF-16 characters, with room to spare.
 enum { CODE_PAGE_WARNING_SIZE = 1024 };
 
@@ -115,26 +106,28 @@ int RunKorvanel(HINSTANCE instance)
 {
     LoadLibrariesFromSystemOnly();
     // The handle stays open until the process ends, so that the name stays taken.
-    HANDLE mutex = CreateMutexA(NULL, TRUE, InstanceName);
+    HANDLE mutex = CreateMutexA(NULL, TRUE, InstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         ActivateFirstInstance();
         return 0;
     }
     if (mutex) ReleaseMutex(mutex);
 
-    ComUninitializeFunction endCom = StartCom();
+    // Shell icons of shortcuts and of handler-based types, and the shell's delegate verbs, want
+    // COM on the calling thread. ole32 is one of the system's known DLLs: it cannot be planted.
+    bool com = SUCCEEDED(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     AppInstance = instance;
     MainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), GetDesktopWindow(),
                                     MainDialogProc, 0);
     int exitCode = 1; // without a window the loop would never see WM_QUIT
     if (MainWindow) {
-        SetPropA(MainWindow, InstanceName, (HANDLE)1);
+        SetPropA(MainWindow, WindowPropertyName, (HANDLE)BuildPropertyValue);
         ShowWindow(MainWindow, SW_SHOWNORMAL);
         UpdateWindow(MainWindow);
         WarnAboutCodePage(MainWindow);
         HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
         exitCode = RunMessageLoop(accelerators);
     }
-    if (endCom) endCom();
+    if (com) CoUninitialize();
     return exitCode;
 }

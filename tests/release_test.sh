@@ -17,12 +17,12 @@ for ARCH in x86_64 i686; do
   mkdir -p "$DIR" && unzip -q "$ZIP" -d "$DIR"
   case $ARCH in x86_64) format=pei-x86-64 view= ;; i686) format=pei-i386 view=32 ;; esac
   # Read whole before it is searched, so that a failure shows what objdump said.
-  head=$("$ARCH-w64-mingw32-objdump" -f "$DIR/Korvanel.exe" 2>&1)
+  head=$(LC_ALL=C "$ARCH-w64-mingw32-objdump" -f "$DIR/Korvanel.exe" 2>&1)
   echo "$head" | grep -q "format $format" || fail "not $format: $head"
   # Any other DLL imported by name would be looked for beside the elevated exe first.
-  dlls=$("$ARCH-w64-mingw32-objdump" -p "$DIR/Korvanel.exe" | sed -n 's/^\s*DLL Name: //p')
+  dlls=$(LC_ALL=C "$ARCH-w64-mingw32-objdump" -p "$DIR/Korvanel.exe" | sed -n 's/^\s*DLL Name: //p')
   echo "$dlls" | grep -qix 'kernel32.dll' || fail "the $ARCH exe's import table was not read"
-  echo "$dlls" | grep -viqE '^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|shell32|user32)\.dll$' &&
+  echo "$dlls" | grep -viqE '^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32)\.dll$' &&
     fail "the $ARCH exe imports a DLL outside the allowed ones:" $dlls
   if [ $ARCH = i686 ] && ! why=$(runs_32bit); then
     echo "i686 zip not run: this machine cannot run 32-bit programs ($why)" && continue
