@@ -4,8 +4,9 @@
 #include "app/app.h"
 
 extern HWND MainWindow;
-// The single-instance mutex and MainWindow's window property share this name.
-extern const char InstanceName[];
+// MainWindow's window property, by which tools outside the program find it: 1 in the i686 build,
+// 2 in the x86_64 build.
+extern const char WindowPropertyName[];
 // The painted labels' font, made with BoldFont from the dialog font.
 extern HFONT NormalFont;
 
@@ -22,5 +23,10 @@ void CreateToolbarAndStatusBar(HWND hwnd);
 void ForwardColourChange(WPARAM wParam, LPARAM lParam);
 void CreateTooltips(HWND hwnd);
 void DestroyTooltips();
+// The Tools popup's default item and its copy item, named for the other menu or removed.
+void PrepareToolsMenu(HWND hwnd);
 void ApplyGreyingRule(HWND hwnd, HMENU popup);
-void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam);
+void ShowMenuHelp(WPARAM wParam, LPARAM lParam);
+
+// Why an entry may not show in Cakewalk's menu, as a report to read and copy; changes nothing.
+void ShowDiagnosis(HWND hwnd);

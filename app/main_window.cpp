@@ -59,7 +59,7 @@ static void OnInitDialog(HWND hwnd)
                      (LONG_PTR)LoadIconA(AppInstance, MAKEINTRESOURCEA(IDI_KORVANEL)));
     // The list's colours are loaded where they are reloaded later, on a colour change.
     SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
-    SetMenuDefaultItem(GetSubMenu(GetMenu(hwnd), 1), IDM_OPEN, FALSE);
+    PrepareToolsMenu(hwnd);
     AllowDropsFromLowerIntegrity(hwnd);
 }
 
@@ -74,7 +74,7 @@ static void OnDestroy(HWND hwnd)
     DeleteObject(BoldFont);
     NormalFont = BoldFont = NULL;
     RestoreEdits(hwnd);
-    RemovePropA(hwnd, InstanceName);
+    RemovePropA(hwnd, WindowPropertyName);
     PostQuitMessage(0);
 }
 
@@ -97,7 +97,7 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDT_DELETE:
     case IDM_DELETE: DeleteSelectedEntry(hwnd); break;
     case IDM_EXIT: DestroyWindow(hwnd); return;
-    case IDM_ABOUT: ShowAboutBox(hwnd); break;
+    case IDM_ABOUT: ShowAboutBox(hwnd, MenuName(THIS_VIEW)); break;
     case IDM_REGISTER_SELF: RegisterSelf(hwnd); break;
     case IDM_FOCUS_NAME: FocusField(hwnd, IDC_NAME); break;
     case IDM_FOCUS_MENU_TEXT: FocusField(hwnd, IDC_MENU_TEXT); break;
@@ -109,6 +109,8 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_EXPORT: ExportEntries(hwnd); break;
     case IDM_BACKUP: BackupToolsMenu(hwnd); break;
     case IDM_UNDO: UndoLastStep(hwnd); break;
+    case IDM_COPY_TO_OTHER: CopySelectedToOtherMenu(hwnd); break;
+    case IDM_DIAGNOSE: ShowDiagnosis(hwnd); break;
     case IDM_OPEN: OpenSelectedEntry(hwnd); break;
     }
     // Control notifications share WM_COMMAND; no command identifier equals these two controls.
@@ -137,7 +139,7 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         ForwardColourChange(wParam, lParam);
         return FALSE;
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
-    case WM_MENUSELECT: ShowMenuHelp(hwnd, wParam, lParam); return FALSE;
+    case WM_MENUSELECT: ShowMenuHelp(wParam, lParam); return FALSE;
     case WM_DROPFILES: TakeDroppedFile(hwnd, (HDROP)wParam); return FALSE;
     case WM_CLOSE: DestroyWindow(hwnd); return FALSE;
     case WM_DESTROY: OnDestroy(hwnd); return FALSE;

@@ -2,9 +2,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
+#include <stdio.h>
 #include "app/app_private.h"
 #include "editor/editor.h"
 #include "res/resource.h"
+
+// The longest help string, and the copy item's text.
+enum { MENU_HELP_SIZE = 256, COPY_ITEM_TEXT_SIZE = 64 };
 
 static HWND Toolbar;
 static HWND StatusBar;
@@ -96,11 +100,37 @@ static void CreateToolbar(HWND hwnd)
     }
 }
 
+// Blanks between the menu's name and the edges of its part.
+static const int StatusTextMargin = 12;
+
+// The left part shows the help of the highlighted menu item; the right part, as wide as its
+// measured text, which Cakewalk's menu this copy edits, always in sight. Simple mode would hide
+// the right part whenever a menu is open.
+static void SplitStatusBar()
+{
+    const char* menu = MenuName(THIS_VIEW);
+    // The window's own font, in which the text is measured and drawn alike.
+    SendMessageA(StatusBar, WM_SETFONT, (WPARAM)NormalFont, FALSE);
+    HDC hdc = GetDC(StatusBar);
+    HGDIOBJ previousFont = SelectObject(hdc, NormalFont);
+    SIZE text = {0, 0};
+    GetTextExtentPoint32A(hdc, menu, lstrlenA(menu), &text);
+    SelectObject(hdc, previousFont);
+    ReleaseDC(StatusBar, hdc);
+    int borders[3] = {0, 0, 0}; // horizontal, vertical, between parts
+    SendMessageA(StatusBar, SB_GETBORDERS, 0, (LPARAM)borders);
+    RECT client;
+    GetClientRect(StatusBar, &client);
+    int parts[2] = {client.right - (text.cx + 2 * borders[0] + borders[2] + StatusTextMargin), -1};
+    SendMessageA(StatusBar, SB_SETPARTS, 2, (LPARAM)parts);
+    SendMessageA(StatusBar, SB_SETTEXTA, 1, (LPARAM)menu);
+}
+
 void CreateToolbarAndStatusBar(HWND hwnd)
 {
     CreateToolbar(hwnd);
     StatusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, NULL, hwnd, IDC_STATUS_BAR);
-    SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
+    SplitStatusBar();
 }
 
 void ForwardColourChange(WPARAM wParam, LPARAM lParam)
@@ -170,14 +200,32 @@ void DestroyTooltips()
 
 // Also runs when an accelerator of the Tools popup is translated: the platform initialises the
 // popup first and sends no command for an item that is greyed by then.
+void PrepareToolsMenu(HWND hwnd)
+{
+    HMENU popup = GetSubMenu(GetMenu(hwnd), 1);
+    SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
+    // 32-bit Windows has one registry view, and one Cakewalk menu.
+    RegistryView other = OtherView();
+    if (other == THIS_VIEW) {
+        DeleteMenu(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND);
+        return;
+    }
+    char text[COPY_ITEM_TEXT_SIZE];
+    snprintf(text, sizeof text, "%d ビット版のメニューへコピー(&C)", ViewBits(other));
+    ModifyMenuA(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND | MF_STRING, IDM_COPY_TO_OTHER, text);
+}
+
 void ApplyGreyingRule(HWND hwnd, HMENU popup)
 {
     if (popup != GetSubMenu(GetMenu(hwnd), 1)) return;
-    LRESULT selection = SendDlgItemMessageA(hwnd, IDC_TOOL_LIST, LB_GETCURSEL, 0, 0);
-    UINT state = MF_BYCOMMAND | (selection == LB_ERR ? MF_GRAYED : MF_ENABLED);
+    const ToolEntry* selected = SelectedToolEntry(hwnd);
+    UINT state = MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(popup, IDM_OPEN, state);
     EnableMenuItem(popup, IDM_DELETE, state);
     EnableMenuItem(popup, IDM_CAL, state);
+    // A row without a name has nothing to copy by.
+    bool copyable = selected && selected->nameState != NAME_UNREAD;
+    EnableMenuItem(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND | (copyable ? MF_ENABLED : MF_GRAYED));
     // The item names what it would undo, as things stand when the menu opens.
     char text[UNDO_MENU_TEXT_SIZE];
     bool canUndo = UndoMenuText(text, sizeof text);
@@ -185,9 +233,14 @@ void ApplyGreyingRule(HWND hwnd, HMENU popup)
                 IDM_UNDO, text);
 }
 
-void ShowMenuHelp(HWND hwnd, WPARAM wParam, LPARAM lParam)
+void ShowMenuHelp(WPARAM wParam, LPARAM lParam)
 {
-    // Popup titles and separators have no help string of their own.
-    UINT noStrings[2] = {0, 0};
-    MenuHelp(WM_MENUSELECT, wParam, lParam, GetMenu(hwnd), AppInstance, StatusBar, noStrings);
+    UINT flags = HIWORD(wParam);
+    char help[MENU_HELP_SIZE] = "";
+    // A command's help is the string under its own id; popup titles, separators and the system
+    // menu have none, and a closed menu (0xFFFF and no menu) clears the part.
+    bool closed = flags == 0xFFFF && lParam == 0;
+    if (!closed && !(flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)))
+        LoadStringA(AppInstance, LOWORD(wParam), help, sizeof help);
+    SendMessageA(StatusBar, SB_SETTEXTA, 0, (LPARAM)help);
 }

@@ -60,11 +60,11 @@ set(KORVANEL_I686_EXE ${CMAKE_SOURCE_DIR}/build/i686/Korvanel.exe CACHE FILEPATH
 test_groups(SMOKE_GROUPS "^TEST_F\\(Smoke, ([A-Z][a-z0-9]*)" tests/smoke.cpp)
 foreach(group ${SMOKE_GROUPS})
   add_gtest_group(smoke.x86_64.${group} smoke_tests --gtest_filter=Smoke.${group}*)
-  set_tests_properties(smoke.x86_64.${group} PROPERTIES
-    ENVIRONMENT "KORVANEL_EXE=$<TARGET_FILE:Korvanel>")
+  set_tests_properties(smoke.x86_64.${group} PROPERTIES ENVIRONMENT
+    "KORVANEL_EXE=$<TARGET_FILE:Korvanel>;KORVANEL_OTHER_EXE=${KORVANEL_I686_EXE}")
   add_gtest_group(smoke.i686.${group} smoke_tests --gtest_filter=Smoke.${group}*)
-  set_tests_properties(smoke.i686.${group} PROPERTIES
-    ENVIRONMENT "KORVANEL_EXE=${KORVANEL_I686_EXE};KORVANEL_VIEW=32")
+  set_tests_properties(smoke.i686.${group} PROPERTIES ENVIRONMENT
+    "KORVANEL_EXE=${KORVANEL_I686_EXE};KORVANEL_VIEW=32;KORVANEL_OTHER_EXE=$<TARGET_FILE:Korvanel>")
 endforeach()
 
 # Builds the release zips, unpacks them into a fresh folder and runs the smoke from there.

@@ -50,10 +50,11 @@ static void ReadVersionTexts(HWND box)
     ReadVersionResource(program, ShowVersionTexts, box);
 }
 
-static void OnInitAboutBox(HWND box)
+static void OnInitAboutBox(HWND box, const char* menuName)
 {
     CreateTitleFont(box);
     ReadVersionTexts(box);
+    SetDlgItemTextA(box, IDC_ABOUT_MENU, menuName);
     SetDlgItemTextA(box, IDC_ABOUT_MAIL, MakerMail);
     SetDlgItemTextA(box, IDC_ABOUT_HOME_PAGE, MakerHomePage);
 }
@@ -62,7 +63,7 @@ static INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 {
     switch (msg) {
     // FALSE: the dialog manager then gives the focus to the first tab stop, the OK button.
-    case WM_INITDIALOG: OnInitAboutBox(hwnd); return FALSE;
+    case WM_INITDIALOG: OnInitAboutBox(hwnd, (const char*)lParam); return FALSE;
     case WM_COMMAND:
         // OK carries IDCANCEL, so OK, Enter, Esc and the close box all end the box the same way.
         if (LOWORD(wParam) == IDCANCEL) EndDialog(hwnd, IDCANCEL);
@@ -72,11 +73,10 @@ static INT_PTR CALLBACK AboutBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         TitleFont = NULL;
         return TRUE;
     }
-    (void)lParam;
     return FALSE;
 }
 
-void ShowAboutBox(HWND owner)
+void ShowAboutBox(HWND owner, const char* menuName)
 {
-    RunCentredDialog(IDD_ABOUT, owner, AboutBoxProc, 0);
+    RunCentredDialog(IDD_ABOUT, owner, AboutBoxProc, (LPARAM)menuName);
 }

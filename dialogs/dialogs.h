@@ -16,6 +16,8 @@ int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UIN
 // The error number a failed call left, or fallback when it left none: a failure must never be
 // shown as the system's text for success.
 DWORD LastErrorOr(DWORD fallback);
+// One of the program's dialog templates, modal and centred on owner; what EndDialog was given.
+INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param);
 // Opens the file with the shell's default action; a failure is reported as the error it means.
 void OpenWithShell(HWND owner, const char* path);
 // A DLL from the system folder only, never from the program's folder or the current one; null,
@@ -44,6 +46,13 @@ void MakeValidFileName(char* name);
 bool HasCharacter(const char* text, char c);
 // The file name after the path's last backslash (a pointer into path).
 const char* FileNameOf(const char* path);
+// Cuts a path of length bytes, read into size bytes, after its last backslash:
+// ERROR_FILENAME_EXCED_RANGE when it filled the buffer (cut short), ERROR_PATH_NOT_FOUND without a
+// backslash, an empty path with either.
+DWORD CutToDirectory(char* path, DWORD length, DWORD size);
+// Appends fileName when the whole fits in size bytes; else ERROR_FILENAME_EXCED_RANGE, with the
+// directory left as it was.
+DWORD AppendFileName(char* directory, DWORD size, const char* fileName);
 // Whether path lies in folder or below it, comparing whole characters without regard to case.
 bool PathIsInFolder(const char* path, const char* folder);
 
@@ -62,15 +71,9 @@ const char* QueryVersionString(const void* block, const char* prefix, const char
 
 // readme.txt or history.txt from the program's folder, opened with the shell; failures reported.
 void OpenHelpDocument(HWND owner, const char* fileName);
-void ShowAboutBox(HWND owner);
+// The About box, which also names the menu this copy edits.
+void ShowAboutBox(HWND owner, const char* menuName);
 
 // Seams for the tests only.
 // Where a window of the given size goes to be centred on centre, kept inside limits.
 POINT CentredOrigin(SIZE window, const RECT& centre, const RECT& limits);
-// Cuts a path of length bytes, read into size bytes, after its last backslash:
-// ERROR_FILENAME_EXCED_RANGE when it filled the buffer (cut short), ERROR_PATH_NOT_FOUND without a
-// backslash, an empty path with either.
-DWORD CutToDirectory(char* path, DWORD length, DWORD size);
-// Appends fileName when the whole fits in size bytes; else ERROR_FILENAME_EXCED_RANGE, with the
-// directory left as it was.
-DWORD AppendFileName(char* directory, DWORD size, const char* fileName);

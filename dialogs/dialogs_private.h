@@ -10,5 +10,3 @@ void RemoveCentringHook();
 
 // The module that made the window, which holds the resources it shows.
 HINSTANCE InstanceOf(HWND window);
-// One of the program's dialog templates, modal and centred on owner; what EndDialog was given.
-INT_PTR RunCentredDialog(WORD templateId, HWND owner, DLGPROC proc, LPARAM param);

@@ -1,6 +1,7 @@
 // Register, delete, open and self-registration: the commands that act on the four fields.
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "res/resource.h"
@@ -33,9 +34,7 @@ static void BuildQuestion(char* question, DWORD size, const char* name, const ch
     snprintf(question, size, "'%s%s", name, rest);
 }
 
-// Says why a listed entry cannot be acted on by its name, if it cannot: the name would reach
-// another key, or none. True when it warned.
-static bool RefuseUnnamable(HWND hwnd, const ToolEntry* entry, const char* action)
+bool RefuseUnnamable(HWND hwnd, const ToolEntry* entry, const char* action)
 {
     char text[QUESTION_SIZE];
     if (entry->nameState == NAME_UNREAD) {
@@ -166,14 +165,31 @@ static bool RunsFromTemporaryFolder(const char* program)
     return PathIsInFolder(longProgram, longTemp);
 }
 
-static bool ConfirmTemporaryPath(HWND hwnd, const char* program)
+// Unpacked, the documents lie beside the program. Run from inside the zip, Explorer copies the exe
+// alone into a temporary folder, which need not be the TEMP of the elevated process (Windows 11's
+// administrator protection gives it another).
+static bool DocumentsBesideProgram(const char* program)
+{
+    char readme[MAX_PATH];
+    lstrcpynA(readme, program, sizeof readme);
+    return CutToDirectory(readme, (DWORD)strlen(readme), sizeof readme) == ERROR_SUCCESS &&
+           AppendFileName(readme, sizeof readme, "readme.txt") == ERROR_SUCCESS &&
+           GetFileAttributesA(readme) != INVALID_FILE_ATTRIBUTES;
+}
+
+static bool ConfirmUnpackedPath(HWND hwnd, const char* program, bool temporary)
 {
     char question[QUESTION_SIZE];
     BuildQuestion(question, sizeof question, program,
-                  "'\nコルヴァネルは一時フォルダーから起動されています。このパスは zip "
-                  "ファイルを閉じると消えてしまい、ヘルプの文書もありません。\n"
-                  "zip ファイルをフォルダーに展開してから、展開したコルヴァネルで登録し直して"
-                  "ください。\n\nこの一時フォルダーのパスで登録しますか？");
+                  temporary ? "'\nコルヴァネルは一時フォルダーから起動されています。このパスは zip "
+                              "ファイルを閉じると消えてしまい、ヘルプの文書もありません。\n"
+                              "zip ファイルをフォルダーに展開してから、展開したコルヴァネルで"
+                              "登録し直してください。\n\nこの一時フォルダーのパスで登録しますか？"
+                            : "'\nコルヴァネルと同じフォルダーに、ヘルプの文書 (readme.txt) が"
+                              "ありません。zip ファイルを展開せずに、その中から起動していません"
+                              "か？ そのときは、このパスは zip ファイルを閉じると消えてしまい"
+                              "ます。\nzip ファイルをフォルダーに展開してから、展開したコルヴァネル"
+                              "で登録し直してください。\n\nこのパスで登録しますか？");
     return ShowMessage(hwnd, question, "登録の確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
            IDYES;
 }
@@ -188,7 +204,9 @@ void RegisterSelf(HWND hwnd)
         ReportSystemError(hwnd, length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
         return;
     }
-    if (RunsFromTemporaryFolder(path) && !ConfirmTemporaryPath(hwnd, path)) return;
+    bool temporary = RunsFromTemporaryFolder(path);
+    if ((temporary || !DocumentsBesideProgram(path)) && !ConfirmUnpackedPath(hwnd, path, temporary))
+        return;
     SetDlgItemTextA(hwnd, IDC_NAME, SelfEntryName);
     SetDlgItemTextA(hwnd, IDC_EXE_PATH, path);
     SetDlgItemTextA(hwnd, IDC_MENU_TEXT, "コルヴァネル(&T)");

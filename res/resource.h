@@ -7,6 +7,7 @@
 #define IDR_MAIN_MENU    104
 #define IDI_KORVANEL     105
 #define IDR_ACCELERATORS 106
+#define IDD_DIAGNOSIS    107
 
 #define IDS_TOOLS_MENU_KEY   1
 #define IDS_VERSION_PREFIX   20
@@ -28,6 +29,8 @@
 #define IDC_ABOUT_TITLE     2000
 #define IDC_ABOUT_COPYRIGHT 2001
 #define IDC_ABOUT_COMMENTS  2002
+#define IDC_ABOUT_MENU      2003
+#define IDC_REPORT          1010
 
 #define IDT_CAL      499
 #define IDT_REFRESH  500
@@ -55,3 +58,5 @@
 #define IDM_HISTORY           40030
 #define IDM_UNDO              40031
 #define IDM_BACKUP            40032
+#define IDM_COPY_TO_OTHER     40033
+#define IDM_DIAGNOSE          40034

@@ -390,7 +390,7 @@ static DWORD WriteTree(HKEY parent, const KeyRecord* record, DWORD* position, co
 
 // Makes parent\name as the item at position says: deleted, then written back when it existed.
 static DWORD RestoreKey(HKEY parent, const KeyRecord* record, const RecordedKey& key,
-                        const wchar_t* name, RegistryView view)
+                        RegistryView view)
 {
     wchar_t recorded[KEY_NAME_CHARACTERS];
     CopyName(key.item, recorded, KEY_NAME_CHARACTERS);
@@ -398,7 +398,16 @@ static DWORD RestoreKey(HKEY parent, const KeyRecord* record, const RecordedKey&
     if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return error;
     if (key.item.kind == KEY_ABSENT) return ERROR_SUCCESS;
     DWORD position = key.position;
-    return WriteTree(parent, record, &position, name, view);
+    return WriteTree(parent, record, &position, NULL, view);
+}
+
+static DWORD CreateToolsMenuKey(RegistryView view, HKEY* key)
+{
+    char name[TOOLS_MENU_KEY_SIZE];
+    DWORD error = LoadToolsMenuKey(name, sizeof name);
+    if (error != ERROR_SUCCESS) return error;
+    return (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS | view, NULL, key, NULL);
 }
 
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record)
@@ -406,26 +415,66 @@ DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record)
     int count = 0;
     RecordedKey* keys = RecordedKeys(record, &count);
     if (!keys) return ERROR_NOT_ENOUGH_MEMORY;
-    char keyName[TOOLS_MENU_KEY_SIZE];
     HKEY menuKey = NULL;
-    DWORD error = LoadToolsMenuKey(keyName, sizeof keyName);
     // Only a record that brings a key back needs the Tools Menu key made.
     bool needed = false;
     for (int i = 0; i < count; i++)
         needed |= keys[i].item.kind == KEY_BEGIN;
-    if (error == ERROR_SUCCESS)
-        error = needed ? (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, NULL,
-                                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view,
-                                                NULL, &menuKey, NULL)
-                       : OpenToolsMenuKey(view, KEY_ALL_ACCESS, &menuKey);
+    DWORD error = needed ? CreateToolsMenuKey(view, &menuKey)
+                         : OpenToolsMenuKey(view, KEY_ALL_ACCESS, &menuKey);
     if (error == ERROR_FILE_NOT_FOUND && !needed) {
         error = ERROR_SUCCESS; // nothing there, so nothing the command made is left
     } else if (error == ERROR_SUCCESS) {
         for (int i = count - 1; i >= 0 && error == ERROR_SUCCESS; i--)
-            error = RestoreKey(menuKey, record, keys[i], NULL, view);
+            error = RestoreKey(menuKey, record, keys[i], view);
         RegCloseKey(menuKey);
     }
     GlobalFree(keys);
+    return error;
+}
+
+bool EntryKeyExists(RegistryView view, const char* name)
+{
+    wchar_t entry[KEY_NAME_CHARACTERS];
+    HKEY menuKey, entryKey;
+    if (!EntryKeyName(name, entry) || OpenToolsMenuKey(view, KEY_READ, &menuKey) != ERROR_SUCCESS)
+        return false;
+    bool exists = RegOpenKeyExW(menuKey, entry, 0, KEY_READ | view, &entryKey) == ERROR_SUCCESS;
+    if (exists) RegCloseKey(entryKey);
+    RegCloseKey(menuKey);
+    return exists;
+}
+
+DWORD CopyEntryKey(const char* name, RegistryView view)
+{
+    const char* names[] = {name};
+    KeyRecord source = {}, target = {};
+    KeyItem from, to;
+    DWORD sourcePosition = 0, targetPosition = 0;
+    DWORD error = RecordEntryKeys(THIS_VIEW, names, 1, &source);
+    if (error == ERROR_SUCCESS) error = RecordEntryKeys(view, names, 1, &target);
+    if (error == ERROR_SUCCESS &&
+        (!NextKeyItem(&source, &sourcePosition, &from) || from.kind != KEY_BEGIN))
+        error = ERROR_FILE_NOT_FOUND;
+    if (error == ERROR_SUCCESS && !NextKeyItem(&target, &targetPosition, &to))
+        error = ERROR_INVALID_DATA;
+    HKEY menuKey = NULL;
+    if (error == ERROR_SUCCESS) error = CreateToolsMenuKey(view, &menuKey);
+    if (error == ERROR_SUCCESS) {
+        // An entry that is there already is replaced whole and keeps its letter case, as any
+        // entry written over does.
+        wchar_t targetName[KEY_NAME_CHARACTERS];
+        CopyName(to, targetName, KEY_NAME_CHARACTERS);
+        error = DeleteKeyTree(menuKey, targetName, view);
+        if (error == ERROR_FILE_NOT_FOUND) error = ERROR_SUCCESS;
+        sourcePosition = 0;
+        if (error == ERROR_SUCCESS)
+            error = WriteTree(menuKey, &source, &sourcePosition,
+                              to.kind == KEY_BEGIN ? targetName : NULL, view);
+        RegCloseKey(menuKey);
+    }
+    FreeKeyRecord(&source);
+    FreeKeyRecord(&target);
     return error;
 }
 

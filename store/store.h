@@ -88,12 +88,66 @@ DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, Ke
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
 // Whether the recorded entry keys of view are still exactly as recorded.
 bool EntryKeysUnchanged(RegistryView view, const KeyRecord* record);
+// Whether view's Tools Menu holds the entry key of name (its first part), in any letter case.
+bool EntryKeyExists(RegistryView view, const char* name);
+// Copies the entry key of name (its first part) with its whole tree from this view into view,
+// with the UTF-16 functions; an entry key of that name there, in any letter case, is replaced
+// whole and keeps its letter case. ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when there is nothing to
+// copy, or the registry's error.
+DWORD CopyEntryKey(const char* name, RegistryView view);
 // The whole Tools Menu key of view into record; a missing key gives a record of the key alone.
 // ERROR_SUCCESS, or the error of the reading (the key refused: ERROR_ACCESS_DENIED...).
 DWORD RecordToolsMenu(RegistryView view, KeyRecord* record);
 // "HKEY_LOCAL_MACHINE\Software\...\Tools Menu" as the registry's own editor names the key of
 // view, with WOW6432Node for the 32-bit view on 64-bit Windows; ERROR_INSUFFICIENT_BUFFER.
 DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters);
+
+// Why an entry may be missing from Cakewalk's menu: plain records that the report words, in the
+// report's order. name is the entry's (cut, with "?" for what code page 932 lacks); detail a
+// path (expanded when stored as REG_EXPAND_SZ) or a value's name; type a value's type.
+enum FindingKind {
+    FOUND_ONLY_OTHER,      // only in the other view's menu
+    FOUND_ONLY_HERE,       // only in this view's menu
+    FOUND_OTHER_PATH,      // in both, with another ExePath there (detail)
+    FOUND_VIRTUAL_ENTRY,   // in the per-user copy of the 32-bit menu
+    FOUND_VIRTUAL_HIDES,   // ... and in the 32-bit menu too, which the copy wins over
+    FOUND_ONLY_SUBKEYS,    // a key with subkeys and no value: made by a name with a backslash
+    FOUND_EMPTY_PATH,      // ExePath missing or empty
+    FOUND_QUOTED_PATH,     // ExePath in quotation marks, which no file name holds
+    FOUND_NETWORK_PATH,    // on a server (UNC or a network drive): not probed, it could stall
+    FOUND_NO_DRIVE,        // on a drive letter this elevated session does not have
+    FOUND_NO_PROGRAM,      // names no file
+    FOUND_EMPTY_MENU_TEXT, // MenuText missing or empty
+    FOUND_NOT_TEXT,        // ExePath, MenuText or StatusBarText of a type other than text
+};
+struct Finding {
+    FindingKind kind;
+    char name[TOOL_TEXT_SIZE];
+    char detail[TOOL_TEXT_SIZE];
+    DWORD type;
+};
+// "HKEY_LOCAL_MACHINE\...\Tools Menu" and the same below VirtualStore, in code page 932.
+enum { DIAGNOSIS_PATH_SIZE = 256 };
+struct MenuDiagnosis {
+    char path[DIAGNOSIS_PATH_SIZE], otherPath[DIAGNOSIS_PATH_SIZE],
+        virtualPath[DIAGNOSIS_PATH_SIZE];
+    DWORD access;     // ERROR_SUCCESS, or why this copy may not write its menu
+    bool exists;      // this view's Tools Menu key exists
+    int entries;      // and holds that many entries
+    bool otherExists; // 64-bit Windows: the other view's key exists
+    int otherEntries;
+    bool virtualExists; // the per-user copy of the 32-bit menu exists
+    int virtualEntries;
+    Finding* findings; // a block of the global heap: FreeDiagnosis
+    int count, capacity;
+    DWORD error; // ERROR_NOT_ENOUGH_MEMORY when findings had to be left out
+};
+// Reads, changes nothing: this view's menu and whether this copy may write it (the key, or its
+// nearest existing parent, opened with the access the list uses), the other view's, the current
+// user's per-user copy, and each entry of this view's menu. ERROR_SUCCESS, or the error that kept
+// this view's menu from being read.
+DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis);
+void FreeDiagnosis(MenuDiagnosis* diagnosis);
 
 // Walks a record: each call gives the next item, false at the end. Items come as a key's
 // KEY_BEGIN, its values, its subkeys' items, and its KEY_END; or as one KEY_ABSENT.

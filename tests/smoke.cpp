@@ -28,17 +28,18 @@ template <class Done> static bool Eventually(Done done)
     return done();
 }
 
-static std::string ProgramPath()
+// The exe that the variable names, as Windows names it.
+static std::string ProgramPath(const char* variable = "KORVANEL_EXE")
 {
-    std::string path = getenv("KORVANEL_EXE") ? getenv("KORVANEL_EXE") : "";
-    if (path[0] != '/') return path;
+    std::string path = getenv(variable) ? getenv(variable) : "";
+    if (path.empty() || path[0] != '/') return path;
     std::replace(path.begin(), path.end(), '/', '\\');
     return "Z:" + path;
 }
 
-static bool Launch(App& app, const char* arguments = "")
+static bool Launch(App& app, const char* arguments = "", const std::string& exe = ProgramPath())
 {
-    std::string line = "\"" + ProgramPath() + "\" " + arguments;
+    std::string line = "\"" + exe + "\" " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     return CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
@@ -74,9 +75,9 @@ template <class Test> static HWND FindDialog(Test test)
     return NULL;
 }
 
-static bool Start(App& app, const char* arguments = "")
+static bool Start(App& app, const char* arguments = "", const std::string& exe = ProgramPath())
 {
-    if (!Launch(app, arguments)) return false;
+    if (!Launch(app, arguments, exe)) return false;
     Eventually([&] {
         app.main = FindDialog([&](HWND w) {
             DWORD processId = 0;
@@ -290,6 +291,29 @@ TEST_F(Smoke, StartsListsInRegistryOrderLaunchesRegistersItselfAndStaysOneInstan
     EXPECT_EQ(0u, WaitForExit(app));
 }
 
+// Each build edits its own Cakewalk's menu, so each runs beside the other.
+TEST_F(Smoke, StartsBesideTheOtherBuild)
+{
+    const std::string otherExe = ProgramPath("KORVANEL_OTHER_EXE");
+    if (getenv("KORVANEL_NO_32BIT") || otherExe.empty())
+        GTEST_SKIP() << "the other build cannot run here";
+    ASSERT_TRUE(Start(app));
+    App other;
+    ASSERT_TRUE(Start(other, "", otherExe));
+    EXPECT_NE(app.main, other.main);
+    // 1 is the i686 build's, 2 the x86_64 build's.
+    EXPECT_EQ(View ? 1u : 2u, (UINT_PTR)GetPropA(app.main, "Korvanel"));
+    EXPECT_EQ(View ? 2u : 1u, (UINT_PTR)GetPropA(other.main, "Korvanel"));
+    // A second start of this build brings this build's window forward, not the other's.
+    SetForegroundWindow(other.main);
+    App second;
+    ASSERT_TRUE(Launch(second));
+    EXPECT_EQ(0u, WaitForExit(second));
+    EXPECT_TRUE(Eventually([&] { return GetForegroundWindow() == app.main; }));
+    PostMessageA(other.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, WaitForExit(other));
+}
+
 TEST_F(Smoke, RegistersAfterWarningsInFieldOrderAndCutsLongTexts)
 {
     ASSERT_TRUE(Start(app));
@@ -458,4 +482,25 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
     Sync(app.main);
     EXPECT_EQ("Wave", Fields(app)[0]);
+
+    // Into the other build's menu, over an entry there in other letters, which keeps them; one
+    // step of 元に戻す like any other.
+    const REGSAM thisView = View, otherView = View ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    View = otherView;
+    ClearToolsMenu();
+    PutEntry("WAVE", Notepad, "Old", "");
+    const std::string otherBefore = Tree();
+    View = thisView;
+    Menu('T', 'C');
+    Box box = Answer(app, IDYES);
+    EXPECT_EQ("コピーの確認", box.caption);
+    EXPECT_NE(std::string::npos, box.text.find("ビット版 Cakewalk のメニューに登録されています"));
+    EXPECT_EQ("情報", Answer(app, IDOK).caption);
+    EXPECT_EQ(Tree("Wave"), Tree("Wave", otherView));
+    View = otherView;
+    EXPECT_EQ(Strings{"WAVE"}, Subkeys());
+    View = thisView;
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree("", otherView) == otherBefore; }));
+    EXPECT_EQ(before, Tree());
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
+#include <algorithm>
 #include "app/app.h"
 #include "editor/editor.h"
 #include "res/resource.h"
@@ -126,4 +127,63 @@ TEST(Store, ARefreshOfTheListKeepsRecordsAndIconsBalanced)
     DestroyWindow(window);
     EXPECT_EQ(0, LiveToolEntryCount);
     EXPECT_EQ(0, LiveToolIconCount);
+}
+
+static std::vector<std::string> FindingNames(const MenuDiagnosis& diagnosis)
+{
+    std::vector<std::string> found;
+    for (int i = 0; i < diagnosis.count; i++)
+        found.push_back(std::to_string(diagnosis.findings[i].kind) + " " +
+                        diagnosis.findings[i].name);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Both views and the per-user copy are ordinary keys of the test prefix.
+TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
+{
+    const char copyKey[] = "Software\\Classes\\VirtualStore\\MACHINE\\Software\\WOW6432Node\\"
+                           "Cakewalk Music Software\\Tools Menu";
+    RegDeleteTreeA(HKEY_CURRENT_USER, copyKey);
+    View = KEY_WOW64_32KEY;
+    ClearToolsMenu();
+    PutEntry("Fine", "C:\\windows\\regedit.exe", "&Fine", "");
+    PutEntry("Only32", "C:\\windows\\notepad.exe", "&Only", "");
+    View = 0;
+    ClearToolsMenu();
+    PutEntry("Fine", "C:\\windows\\notepad.exe", "&Fine", "");
+    PutEntry("Gone", "C:\\nowhere\\gone.exe", "Gone", "");
+    PutEntry("Quoted", "\"C:\\windows\\notepad.exe\"", "Q", "");
+    PutEntry("Server", "\\\\server\\share\\tool.exe", "S", "");
+    PutEntry("NoDrive", "Q:\\tool.exe", "N", "");
+    PutEntry("Bare", "notepad.exe", "", ""); // found on the search path
+    HKEY key = CreateKey("Typed");
+    RegSetValueExA(key, "ExePath", 0, REG_EXPAND_SZ, (const BYTE*)"%SystemRoot%\\notepad.exe", 25);
+    RegSetValueExA(key, "MenuText", 0, REG_DWORD, (const BYTE*)"\x01\0\0\0", 4);
+    RegCloseKey(key);
+    RegCloseKey(CreateKey("Nested\\Tool"));
+    for (const char* name : {"Only32", "Copied"}) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(copyKey) + "\\" + name).c_str(), 0, NULL, 0,
+                        KEY_ALL_ACCESS, NULL, &key, NULL);
+        RegCloseKey(key);
+    }
+
+    MenuDiagnosis diagnosis;
+    ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
+    EXPECT_EQ(ERROR_SUCCESS, diagnosis.access);
+    EXPECT_EQ(8, diagnosis.entries);
+    EXPECT_EQ(2, diagnosis.otherEntries);
+    EXPECT_EQ(2, diagnosis.virtualEntries);
+    EXPECT_STREQ("HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Cakewalk Music Software\\Tools Menu",
+                 diagnosis.otherPath);
+    std::vector<std::string> expected = {
+        "0 Only32", "1 Bare",   "1 Gone",   "1 Nested", "1 NoDrive", "1 Quoted",
+        "1 Server", "1 Typed",  "10 Gone",  "11 Bare",  "12 Typed",  "2 Fine",
+        "3 Copied", "4 Only32", "5 Nested", "7 Quoted", "8 Server",  "9 NoDrive"};
+    EXPECT_EQ(expected, FindingNames(diagnosis));
+    FreeDiagnosis(&diagnosis);
+    RegDeleteTreeA(HKEY_CURRENT_USER, copyKey);
+    View = KEY_WOW64_32KEY;
+    ClearToolsMenu();
+    View = 0;
 }

@@ -1,0 +1,50 @@
+// The other build's menu: naming each Cakewalk's menu, and copying an entry into the other one.
+#include <windows.h>
+#include <stdio.h>
+#include "dialogs/dialogs.h"
+#include "editor/editor.h"
+#include "res/resource.h"
+
+const char* MenuName(RegistryView view)
+{
+    return ViewBits(view) == 64 ? "64 ビット版 Cakewalk のメニュー"
+                                : "32 ビット版 Cakewalk のメニュー";
+}
+
+// A quoted name of at most 259 bytes, the other menu's name and the longest text around them.
+enum { COPY_TEXT_SIZE = TOOL_TEXT_SIZE + 512 };
+
+void CopySelectedToOtherMenu(HWND hwnd)
+{
+    RegistryView other = OtherView();
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
+    if (other == THIS_VIEW) return; // one menu only: the item is not there
+    if (!entry) {
+        ShowMessage(hwnd, "コピーするツールを「登録リスト」から選択してください。", "",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (RefuseUnnamable(hwnd, entry, "コピー")) return;
+    // The entry belongs to the list, which may be rebuilt while a box is open.
+    char name[TOOL_TEXT_SIZE];
+    lstrcpynA(name, entry->name, sizeof name);
+    char text[COPY_TEXT_SIZE];
+    if (EntryKeyExists(other, name)) {
+        snprintf(text, sizeof text,
+                 "'%s'\nこのツールは、すでに %sに登録されています。\nこのツールの内容で"
+                 "置き換えてもよろしいですか？",
+                 name, MenuName(other));
+        if (ShowMessage(hwnd, text, "コピーの確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    }
+    const char* names[] = {name};
+    if (!BeginUndoStep(hwnd, UNDO_COPY, name, other, names, 1)) return;
+    DWORD error = CopyEntryKey(name, other);
+    EndUndoStep(error == ERROR_SUCCESS);
+    if (error != ERROR_SUCCESS) {
+        ReportSystemError(hwnd, error);
+        return;
+    }
+    // Nothing on the screen changes: the other menu is not listed here.
+    snprintf(text, sizeof text, "'%s'\nこのツールを %sにコピーしました。", name, MenuName(other));
+    ShowMessage(hwnd, text, "", MB_OK | MB_ICONASTERISK);
+}
