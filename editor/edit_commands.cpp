@@ -201,7 +201,8 @@ void RegisterSelf(HWND hwnd)
     path[sizeof path - 1] = '\0';
     // A path cut to fit the field would name no program: refused rather than registered cut.
     if (length == 0 || length >= FIELD_SIZE) {
-        ReportSystemError(hwnd, length ? ERROR_FILENAME_EXCED_RANGE : GetLastError());
+        ReportSystemError(hwnd,
+                          length ? ERROR_FILENAME_EXCED_RANGE : LastErrorOr(ERROR_PATH_NOT_FOUND));
         return;
     }
     bool temporary = RunsFromTemporaryFolder(path);

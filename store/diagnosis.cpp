@@ -119,21 +119,21 @@ static DWORD WriteAccess(bool* exists)
     char path[TOOLS_MENU_KEY_SIZE];
     DWORD error = LoadToolsMenuKey(path, sizeof path);
     *exists = false;
-    for (bool first = true; error == ERROR_SUCCESS; first = false) {
+    if (error != ERROR_SUCCESS) return error;
+    for (bool first = true;; first = false) {
         HKEY key;
         error = (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
         if (error == ERROR_SUCCESS) {
             *exists = first;
             RegCloseKey(key);
-            break;
+            return ERROR_SUCCESS;
         }
         char* lastBackslash = NULL;
         for (char* p = path; *p; p = (char*)NextAnsiCharacter(p))
             if (*p == '\\') lastBackslash = p;
-        if (error != ERROR_FILE_NOT_FOUND || !lastBackslash) break;
+        if (error != ERROR_FILE_NOT_FOUND || !lastBackslash) return error;
         *lastBackslash = '\0';
     }
-    return error;
 }
 
 // root and path as the report names them, in code page 932 and cut to fit.

@@ -182,6 +182,12 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
         "3 Copied", "4 Only32", "5 Nested", "7 Quoted", "8 Server",  "9 NoDrive"};
     EXPECT_EQ(expected, FindingNames(diagnosis));
     FreeDiagnosis(&diagnosis);
+    // No menu yet: whether it may be written is asked of the nearest key there is.
+    ClearToolsMenu();
+    ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
+    EXPECT_FALSE(diagnosis.exists);
+    EXPECT_EQ(ERROR_SUCCESS, diagnosis.access);
+    FreeDiagnosis(&diagnosis);
     RegDeleteTreeA(HKEY_CURRENT_USER, copyKey);
     View = KEY_WOW64_32KEY;
     ClearToolsMenu();
