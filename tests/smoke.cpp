@@ -237,11 +237,13 @@ class Smoke : public ::testing::Test
     }
     void TearDown() override
     {
-        if (!app.process.hProcess) return;
-        TerminateProcess(app.process.hProcess, 99);
-        WaitForExit(app);
+        for (App* started : {&app, &other}) {
+            if (!started->process.hProcess) continue;
+            TerminateProcess(started->process.hProcess, 99);
+            WaitForExit(*started);
+        }
     }
-    App app;
+    App app, other; // other: the other build, beside this one
 };
 
 static const char Notepad[] = "C:\\windows\\notepad.exe";
@@ -298,7 +300,6 @@ TEST_F(Smoke, StartsBesideTheOtherBuild)
     if (getenv("KORVANEL_NO_32BIT") || otherExe.empty())
         GTEST_SKIP() << "the other build cannot run here";
     ASSERT_TRUE(Start(app));
-    App other;
     ASSERT_TRUE(Start(other, "", otherExe));
     EXPECT_NE(app.main, other.main);
     // 1 is the i686 build's, 2 the x86_64 build's.
