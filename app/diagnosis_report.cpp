@@ -16,17 +16,10 @@ struct ReportText {
 static void Put(ReportText* report, const char* text)
 {
     DWORD length = (DWORD)strlen(text);
-    if (length > MAXDWORD / 4 - report->length) return;
-    if (report->length + length + 1 > report->capacity) {
-        DWORD capacity = report->capacity ? report->capacity : 8192;
-        while (capacity < report->length + length + 1)
-            capacity *= 2;
-        char* grown = report->text ? (char*)GlobalReAlloc(report->text, capacity, GMEM_MOVEABLE)
-                                   : (char*)GlobalAlloc(GMEM_FIXED, capacity);
-        if (!grown) return;
-        report->text = grown;
-        report->capacity = capacity;
-    }
+    if (length > MAXDWORD / 4 - report->length ||
+        GrowBlock((void**)&report->text, &report->capacity, report->length + length + 1, 8192) !=
+            ERROR_SUCCESS)
+        return;
     memcpy(report->text + report->length, text, length + 1);
     report->length += length;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
+#include "editor/editor_private.h"
 #include "res/resource.h"
 
 // A text that reached the field by a selection or a pre-fill may be longer than the field is read;
@@ -52,6 +53,18 @@ bool RefuseUnnamable(HWND hwnd, const ToolEntry* entry, const char* action)
         return false;
     }
     ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+bool TakeSelectedName(HWND hwnd, const char* noSelection, const char* action, char* name)
+{
+    const ToolEntry* entry = SelectedToolEntry(hwnd);
+    if (!entry) {
+        ShowMessage(hwnd, noSelection, "", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (RefuseUnnamable(hwnd, entry, action)) return false;
+    lstrcpynA(name, entry->name, TOOL_TEXT_SIZE);
     return true;
 }
 
@@ -109,16 +122,10 @@ void RegisterFields(HWND hwnd)
 
 void DeleteSelectedEntry(HWND hwnd)
 {
-    const ToolEntry* entry = SelectedToolEntry(hwnd);
-    if (!entry) {
-        ShowMessage(hwnd, "削除するツールを「登録リスト」から選択してください。", "",
-                    MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (RefuseUnnamable(hwnd, entry, "削除")) return;
-    // The entry belongs to the list, which may be rebuilt while the question is open.
     char name[TOOL_TEXT_SIZE];
-    lstrcpynA(name, entry->name, sizeof name);
+    if (!TakeSelectedName(hwnd, "削除するツールを「登録リスト」から選択してください。", "削除",
+                          name))
+        return;
     char question[QUESTION_SIZE];
     BuildQuestion(question, sizeof question, name,
                   "'\nこのツールを Cakewalk の [ツール] メニューから削除してもよろしいですか？");

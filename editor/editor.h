@@ -59,10 +59,6 @@ bool UndoMenuText(char* text, DWORD size);
 // restore that fails is reported and its step kept.
 void UndoLastStep(HWND hwnd);
 
-// Says why a listed entry cannot be acted on by its name (deleted, overwritten, copied: action),
-// if it cannot: the name would reach another key, or none. True when it warned.
-bool RefuseUnnamable(HWND hwnd, const ToolEntry* entry, const char* action);
-
 // "64 ビット版 Cakewalk のメニュー" or "32 ビット版 ...": the Cakewalk that reads view's menu.
 const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
-#include "res/resource.h"
+#include "editor/editor_private.h"
 
 const char* MenuName(RegistryView view)
 {
@@ -17,17 +17,11 @@ enum { COPY_TEXT_SIZE = TOOL_TEXT_SIZE + 512 };
 void CopySelectedToOtherMenu(HWND hwnd)
 {
     RegistryView other = OtherView();
-    const ToolEntry* entry = SelectedToolEntry(hwnd);
     if (other == THIS_VIEW) return; // one menu only: the item is not there
-    if (!entry) {
-        ShowMessage(hwnd, "コピーするツールを「登録リスト」から選択してください。", "",
-                    MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (RefuseUnnamable(hwnd, entry, "コピー")) return;
-    // The entry belongs to the list, which may be rebuilt while a box is open.
     char name[TOOL_TEXT_SIZE];
-    lstrcpynA(name, entry->name, sizeof name);
+    if (!TakeSelectedName(hwnd, "コピーするツールを「登録リスト」から選択してください。", "コピー",
+                          name))
+        return;
     char text[COPY_TEXT_SIZE];
     if (EntryKeyExists(other, name)) {
         snprintf(text, sizeof text,

@@ -4,7 +4,6 @@
 #include <string.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
-#include "res/resource.h"
 
 struct UndoStep {
     KeyRecord record;

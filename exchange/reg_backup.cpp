@@ -15,7 +15,7 @@ static const char RegFilter[] = "登録ファイル (*.reg)\0*.reg\0すべての
 // first failure to grow is kept and ends every later append.
 struct WideText {
     wchar_t* text;
-    DWORD length, capacity;
+    DWORD length, capacity; // characters, and bytes
     DWORD error;
 };
 
@@ -26,20 +26,9 @@ static void Put(WideText* out, const wchar_t* text, DWORD length)
         out->error = ERROR_NOT_ENOUGH_MEMORY;
         return;
     }
-    if (out->length + length > out->capacity) {
-        DWORD capacity = out->capacity ? out->capacity : 65536;
-        while (capacity < out->length + length)
-            capacity *= 2;
-        wchar_t* text = out->text ? (wchar_t*)GlobalReAlloc(out->text, capacity * sizeof(wchar_t),
-                                                            GMEM_MOVEABLE)
-                                  : (wchar_t*)GlobalAlloc(GMEM_FIXED, capacity * sizeof(wchar_t));
-        if (!text) {
-            out->error = ERROR_NOT_ENOUGH_MEMORY;
-            return;
-        }
-        out->text = text;
-        out->capacity = capacity;
-    }
+    out->error = GrowBlock((void**)&out->text, &out->capacity,
+                           (out->length + length) * sizeof(wchar_t), 65536);
+    if (out->error != ERROR_SUCCESS) return;
     memcpy(out->text + out->length, text, length * sizeof(wchar_t));
     out->length += length;
 }

@@ -26,18 +26,11 @@ enum { PROBED_PATH_SIZE = 1024 };
 static void AddFinding(MenuDiagnosis* diagnosis, FindingKind kind, const wchar_t* name,
                        const char* detail = "", DWORD type = 0)
 {
-    if (diagnosis->count == diagnosis->capacity) {
-        int capacity = diagnosis->capacity ? 2 * diagnosis->capacity : 64;
-        Finding* grown = diagnosis->findings
-                             ? (Finding*)GlobalReAlloc(diagnosis->findings,
-                                                       capacity * sizeof(Finding), GMEM_MOVEABLE)
-                             : (Finding*)GlobalAlloc(GMEM_FIXED, capacity * sizeof(Finding));
-        if (!grown) {
-            diagnosis->error = ERROR_NOT_ENOUGH_MEMORY;
-            return;
-        }
-        diagnosis->findings = grown;
-        diagnosis->capacity = capacity;
+    if (GrowBlock((void**)&diagnosis->findings, &diagnosis->capacity,
+                  (diagnosis->count + 1) * sizeof(Finding),
+                  64 * sizeof(Finding)) != ERROR_SUCCESS) {
+        diagnosis->error = ERROR_NOT_ENOUGH_MEMORY;
+        return;
     }
     Finding* finding = &diagnosis->findings[diagnosis->count++];
     ZeroMemory(finding, sizeof *finding);
@@ -102,14 +95,6 @@ static const ListedEntry* FindEntry(const Listing& listing, const wchar_t* name)
         if (CompareStringOrdinal(listing.entries[i].name, -1, name, -1, TRUE) == CSTR_EQUAL)
             return &listing.entries[i];
     return NULL;
-}
-
-// The Tools Menu key of view, relative to HKEY_LOCAL_MACHINE, as this process names it.
-static DWORD MenuKeyPath(wchar_t* path, DWORD characters)
-{
-    char key[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
-    return error == ERROR_SUCCESS ? ToWide(key, path, characters) : error;
 }
 
 // Opens the Tools Menu key, or the nearest parent that exists, as the list opens it, and creates
@@ -240,7 +225,7 @@ DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis)
     diagnosis->access = WriteAccess(&diagnosis->exists);
     wchar_t path[LONG_KEY_PATH_CHARACTERS], registryPath[LONG_KEY_PATH_CHARACTERS];
     Listing here = {}, other = {}, copy = {};
-    DWORD error = MenuKeyPath(path, LONG_KEY_PATH_CHARACTERS);
+    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
     if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, THIS_VIEW, &here);
     RegistryView otherView = OtherView();
     if (error == ERROR_SUCCESS && otherView != THIS_VIEW)
@@ -284,10 +269,11 @@ DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis)
         if (here.exists &&
             RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &menuKey) == ERROR_SUCCESS) {
             // A drive without its medium must answer "missing", not ask the user for a disk.
-            UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+            DWORD errorMode = 0;
+            SetThreadErrorMode(SEM_FAILCRITICALERRORS, &errorMode);
             for (int i = 0; i < here.count; i++)
                 CheckEntry(diagnosis, menuKey, here.entries[i].name);
-            SetErrorMode(errorMode);
+            SetThreadErrorMode(errorMode, NULL);
             RegCloseKey(menuKey);
         }
     }

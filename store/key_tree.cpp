@@ -30,10 +30,8 @@ int ViewBits(RegistryView view)
 
 DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters)
 {
-    char key[TOOLS_MENU_KEY_SIZE];
     wchar_t wideKey[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
-    if (error == ERROR_SUCCESS) error = ToWide(key, wideKey, TOOLS_MENU_KEY_SIZE);
+    DWORD error = LoadToolsMenuKeyW(wideKey, TOOLS_MENU_KEY_SIZE);
     if (error != ERROR_SUCCESS) return error;
     // On 64-bit Windows the 32-bit view lies below Software\WOW6432Node, where the registry
     // editor of the system, a 64-bit program, names it.
@@ -56,22 +54,30 @@ void FreeKeyRecord(KeyRecord* record)
     ZeroMemory(record, sizeof *record);
 }
 
+DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first)
+{
+    if (needed <= *capacity) return ERROR_SUCCESS;
+    if (needed > MAXDWORD / 2) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD grown = *capacity ? *capacity : first;
+    while (grown < needed)
+        grown *= 2;
+    void* moved =
+        *block ? GlobalReAlloc(*block, grown, GMEM_MOVEABLE) : GlobalAlloc(GMEM_FIXED, grown);
+    if (!moved) return ERROR_NOT_ENOUGH_MEMORY;
+    *block = moved;
+    *capacity = grown;
+    return ERROR_SUCCESS;
+}
+
 static DWORD Append(KeyRecord* record, const void* data, DWORD size)
 {
+    if (size == 0) return ERROR_SUCCESS; // a KEY_END's name
     if (size > MAXDWORD / 2 - record->size) return ERROR_NOT_ENOUGH_MEMORY;
-    DWORD needed = record->size + size;
-    if (needed > record->capacity) {
-        DWORD capacity = record->capacity ? record->capacity : FirstRecordCapacity;
-        while (capacity < needed)
-            capacity *= 2;
-        BYTE* bytes = record->bytes ? (BYTE*)GlobalReAlloc(record->bytes, capacity, GMEM_MOVEABLE)
-                                    : (BYTE*)GlobalAlloc(GMEM_FIXED, capacity);
-        if (!bytes) return ERROR_NOT_ENOUGH_MEMORY;
-        record->bytes = bytes;
-        record->capacity = capacity;
-    }
+    DWORD error = GrowBlock((void**)&record->bytes, &record->capacity, record->size + size,
+                            FirstRecordCapacity);
+    if (error != ERROR_SUCCESS) return error;
     memcpy(record->bytes + record->size, data, size);
-    record->size = needed;
+    record->size += size;
     return ERROR_SUCCESS;
 }
 
@@ -480,14 +486,14 @@ DWORD CopyEntryKey(const char* name, RegistryView view)
 
 DWORD RecordToolsMenu(RegistryView view, KeyRecord* record)
 {
-    char key[TOOLS_MENU_KEY_SIZE];
     wchar_t wideKey[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
-    if (error == ERROR_SUCCESS) error = ToWide(key, wideKey, TOOLS_MENU_KEY_SIZE);
+    DWORD error = LoadToolsMenuKeyW(wideKey, TOOLS_MENU_KEY_SIZE);
     if (error != ERROR_SUCCESS) return error;
     DWORD length = (DWORD)wcslen(wideKey);
     error = RecordTree(record, HKEY_LOCAL_MACHINE, wideKey, length, view);
-    if (error == ERROR_FILE_NOT_FOUND) {
+    // Only the key itself missing makes a record of the key alone: a subkey deleted while it was
+    // read is an error like any other.
+    if (error == ERROR_FILE_NOT_FOUND && record->size == 0) {
         error = AppendItem(record, KEY_BEGIN, wideKey, length);
         if (error == ERROR_SUCCESS) error = AppendItem(record, KEY_END, NULL, 0);
     }

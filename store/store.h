@@ -77,6 +77,10 @@ struct KeyRecord {
     BYTE* bytes;
     DWORD size, capacity;
 };
+// Grows a block of the global heap (null at first) to hold at least needed bytes, doubling from
+// first; ERROR_NOT_ENOUGH_MEMORY leaves the block as it was. Records, findings and the texts built
+// from them all grow this way.
+DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first);
 void FreeKeyRecord(KeyRecord* record);
 // Appends to record the key of each name's first part (names of one key in any letter case are
 // recorded once), in the registry's order, then the keys that do not exist. ERROR_SUCCESS, or the
@@ -139,8 +143,9 @@ struct MenuDiagnosis {
     bool virtualExists; // the per-user copy of the 32-bit menu exists
     int virtualEntries;
     Finding* findings; // a block of the global heap: FreeDiagnosis
-    int count, capacity;
-    DWORD error; // ERROR_NOT_ENOUGH_MEMORY when findings had to be left out
+    int count;
+    DWORD capacity; // in bytes
+    DWORD error;    // ERROR_NOT_ENOUGH_MEMORY when findings had to be left out
 };
 // Reads, changes nothing: this view's menu and whether this copy may write it (the key, or its
 // nearest existing parent, opened with the access the list uses), the other view's, the current

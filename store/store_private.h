@@ -6,6 +6,8 @@
 // "Software\Cakewalk Music Software\Tools Menu", from the program's own resources.
 enum { TOOLS_MENU_KEY_SIZE = 100 };
 DWORD LoadToolsMenuKey(char* buffer, DWORD size);
+// The same in UTF-16, for the functions that walk key trees.
+DWORD LoadToolsMenuKeyW(wchar_t* buffer, DWORD characters);
 // The Tools Menu key of view with the given access; the caller closes it.
 DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key);
 // The text in UTF-16 as the registry's A functions would take it (the ANSI code page);

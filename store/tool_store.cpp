@@ -25,6 +25,13 @@ DWORD LoadToolsMenuKey(char* buffer, DWORD size)
     return error != ERROR_SUCCESS ? error : ERROR_RESOURCE_NAME_NOT_FOUND;
 }
 
+DWORD LoadToolsMenuKeyW(wchar_t* buffer, DWORD characters)
+{
+    char key[TOOLS_MENU_KEY_SIZE];
+    DWORD error = LoadToolsMenuKey(key, sizeof key);
+    return error == ERROR_SUCCESS ? ToWide(key, buffer, characters) : error;
+}
+
 DWORD ToWide(const char* text, wchar_t* out, DWORD characters)
 {
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, (int)characters) > 0)
