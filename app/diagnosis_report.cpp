@@ -5,6 +5,7 @@
 #include "app/app_private.h"
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
+#include "store/store.h"
 #include "res/resource.h"
 
 // The report's text, grown with the menu in one block; a failure to grow ends it where it is.
@@ -79,8 +80,16 @@ static void PutThisMenu(ReportText* report, const MenuDiagnosis& diagnosis)
     char reason[512];
     SystemText(diagnosis.access, reason, sizeof reason);
     Line(report, "書き込み: できません (%s)。", reason);
-    Line(report, "このままでは、一覧は空になり、登録も削除もできません。Korvanel.exe を右クリック"
-                 "して [管理者として実行] を選び、管理者の権限で起動してください。");
+    // The list opens the key for writing: an account that may only read it sees it empty.
+    if (diagnosis.exists)
+        Line(report,
+             "メニューにはツールが %d 個ありますが、このコルヴァネルには書き込む権限がない"
+             "ため、一覧には表示されず、登録も削除もできません。",
+             diagnosis.entries);
+    else
+        Line(report, "このままでは、登録も削除もできません。");
+    Line(report, "Korvanel.exe を右クリックして [管理者として実行] を選び、管理者の権限で起動して"
+                 "ください。");
 }
 
 static void PutOtherMenu(ReportText* report, const MenuDiagnosis& diagnosis)
@@ -101,7 +110,8 @@ static void PutOtherMenu(ReportText* report, const MenuDiagnosis& diagnosis)
 static void PutVirtualCopy(ReportText* report, const MenuDiagnosis& diagnosis)
 {
     Line(report, "");
-    Line(report, "■ 32 ビット版のメニューの、ユーザーごとのコピー (レジストリの仮想化)");
+    Line(report, "■ %sのメニューの、ユーザーごとのコピー (レジストリの仮想化)",
+         EditionName(KEY_WOW64_32KEY));
     Line(report, "%s", diagnosis.virtualPath);
     if (!diagnosis.virtualExists) {
         Line(report, "このキーはありません。");
@@ -119,6 +129,7 @@ static void PutVirtualCopy(ReportText* report, const MenuDiagnosis& diagnosis)
 static const char* EntryProblem(FindingKind kind)
 {
     switch (kind) {
+    case FOUND_UNREADABLE: return "キーを読み取れません";
     case FOUND_ONLY_SUBKEYS:
         return "値がなく、サブキーだけがあるキーです (登録名に「\\」を含めて登録したものです)";
     case FOUND_EMPTY_PATH: return "実行ファイル (ExePath) が空です";
@@ -129,6 +140,21 @@ static const char* EntryProblem(FindingKind kind)
                "ません。ふだんのユーザーが割り当てたネットワーク ドライブなら、\\\\サーバー名"
                "\\共有名\\... の形 (UNC パス) で登録してください";
     case FOUND_NO_PROGRAM: return "実行ファイルが見つかりません";
+    case FOUND_PATH_TOO_LONG:
+        return "実行ファイルのパスが長すぎます (260 バイト以上)。Windows はこのパスでプログラムを"
+               "起動できません";
+    case FOUND_RELATIVE_PATH:
+        return "実行ファイルのパスにドライブかフォルダーがなく、Cakewalk から見た場所で決まるため、"
+               "確かめていません";
+    case FOUND_BARE_NOT_FOUND:
+        return "実行ファイルが名前だけで登録されていて、App Paths、システム フォルダー、PATH の"
+               "どこにも見つかりません (Cakewalk 自身のフォルダーと作業フォルダーは確かめて"
+               "いません)";
+    case FOUND_BARE_IN_APP_PATHS:
+        return "実行ファイルが名前だけで登録されています。App Paths で見つかりました";
+    case FOUND_BARE_ON_SEARCH_PATH:
+        return "実行ファイルが名前だけで登録されています。システム フォルダーか PATH で見つかり"
+               "ました";
     case FOUND_EMPTY_MENU_TEXT: return "メニュー項目 (MenuText) が空です";
     case FOUND_NOT_TEXT: return "文字列 (REG_SZ) ではありません";
     default: return NULL;
@@ -145,13 +171,18 @@ static void PutEntries(ReportText* report, const MenuDiagnosis& diagnosis)
         const char* problem = EntryProblem(finding.kind);
         if (!problem) continue;
         found++;
-        if (finding.kind == FOUND_NOT_TEXT)
+        if (finding.kind == FOUND_NOT_TEXT) {
             Line(report, "'%s': %s が%s (種類 %lu)。", finding.name, finding.detail, problem,
                  finding.type);
-        else if (finding.detail[0])
+        } else if (finding.kind == FOUND_UNREADABLE) {
+            char reason[512];
+            SystemText(finding.type, reason, sizeof reason);
+            Line(report, "'%s': %s (%s)。", finding.name, problem, reason);
+        } else if (finding.detail[0]) {
             Line(report, "'%s': %s: %s", finding.name, problem, finding.detail);
-        else
+        } else {
             Line(report, "'%s': %s。", finding.name, problem);
+        }
     }
     if (found == 0) Line(report, "気になる点はありません。");
 }

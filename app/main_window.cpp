@@ -5,6 +5,7 @@
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "exchange/exchange.h"
+#include "store/store.h"
 #include "res/resource.h"
 
 HFONT NormalFont;

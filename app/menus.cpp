@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include "app/app_private.h"
 #include "editor/editor.h"
+#include "store/store.h"
 #include "res/resource.h"
 
 // The longest help string, and the copy item's text.
@@ -211,7 +212,7 @@ void PrepareToolsMenu(HWND hwnd)
         return;
     }
     char text[COPY_ITEM_TEXT_SIZE];
-    snprintf(text, sizeof text, "%d ビット版のメニューへコピー(&C)", ViewBits(other));
+    snprintf(text, sizeof text, "%sのメニューへコピー(&C)", EditionName(other));
     ModifyMenuA(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND | MF_STRING, IDM_COPY_TO_OTHER, text);
 }
 

@@ -28,8 +28,10 @@ void ShowSelectedEntry(HWND hwnd);
 int ToolEntryCount(HWND hwnd);
 const ToolEntry* ToolEntryAt(HWND hwnd, int index);
 const ToolEntry* SelectedToolEntry(HWND hwnd);
-// Selects the item and fills the fields from it, as a click would.
+// Selects the item and fills the fields from it, as a click would; SelectEntryNamed the entry
+// whose name names its key, in any letter case (nothing when there is none).
 void SelectToolEntry(HWND hwnd, int index);
+void SelectEntryNamed(HWND hwnd, const char* name);
 // The owner-drawn list's messages, forwarded by MainWindow; FreeToolItem frees the item's entry.
 void MeasureToolItem(MEASUREITEMSTRUCT* item);
 BOOL DrawToolItem(const DRAWITEMSTRUCT* item);
@@ -44,9 +46,10 @@ void RegisterSelf(HWND hwnd);
 
 // 元に戻す, several commands deep. Before a command changes the registry it records every entry
 // key that names will touch in view (BeginUndoStep; false, after reporting why, when they could
-// not be read whole: the command must then not run), and afterwards says how it ended
-// (EndUndoStep: a command that failed before changing anything leaves no step). The label names
-// the entry, or the file of an import, in the menu.
+// not be read whole or never could be: the command must then not run), and afterwards says how it
+// ended (EndUndoStep: a command that failed before changing anything leaves no step, one that
+// failed half-way leaves one like any other). The label names the entry, or the file of an
+// import, in the menu.
 enum UndoKind { UNDO_REGISTER, UNDO_DELETE, UNDO_IMPORT, UNDO_COPY };
 bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView view,
                    const char* const* names, int count);
@@ -55,11 +58,15 @@ void EndUndoStep(bool succeeded);
 // false when there is none.
 enum { UNDO_MENU_TEXT_SIZE = 256 };
 bool UndoMenuText(char* text, DWORD size);
-// Restores the newest step, refreshes the list and selects the first entry brought back; a
-// restore that fails is reported and its step kept.
+// Restores the newest step in place, refreshes the list and selects the first entry brought back.
+// Entries that something else changed since the step's command are named in a question first (No
+// keeps the step); a registry that cannot be read, or a restore that fails, is reported and the
+// step kept.
 void UndoLastStep(HWND hwnd);
 
-// "64 ビット版 Cakewalk のメニュー" or "32 ビット版 ...": the Cakewalk that reads view's menu.
+// "64 ビット版" or "32 ビット版": the Cakewalk that reads view's menu; MenuName "64 ビット版
+// Cakewalk のメニュー"...
+const char* EditionName(RegistryView view);
 const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a
 // question when an entry of that name is there already; one step of 元に戻す.

@@ -5,10 +5,18 @@
 #include "editor/editor.h"
 #include "editor/editor_private.h"
 
+const char* EditionName(RegistryView view)
+{
+    return ViewBits(view) == 64 ? "64 ビット版" : "32 ビット版";
+}
+
 const char* MenuName(RegistryView view)
 {
-    return ViewBits(view) == 64 ? "64 ビット版 Cakewalk のメニュー"
-                                : "32 ビット版 Cakewalk のメニュー";
+    // One text for each view, made once and kept for the status bar, which shows it for good.
+    static char names[2][64];
+    char* name = names[ViewBits(view) == 64];
+    if (!name[0]) snprintf(name, sizeof names[0], "%s Cakewalk のメニュー", EditionName(view));
+    return name;
 }
 
 // A quoted name of at most 259 bytes, the other menu's name and the longest text around them.

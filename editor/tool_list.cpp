@@ -89,6 +89,17 @@ void SelectToolEntry(HWND hwnd, int index)
     NotifySelectionChange(hwnd);
 }
 
+void SelectEntryNamed(HWND hwnd, const char* name)
+{
+    for (int index = 0, count = ToolEntryCount(hwnd); index < count; index++) {
+        const ToolEntry* entry = ToolEntryAt(hwnd, index);
+        if (entry && entry->nameState == NAME_EXACT && lstrcmpiA(entry->name, name) == 0) {
+            SelectToolEntry(hwnd, index);
+            return;
+        }
+    }
+}
+
 void ShowSelectedEntry(HWND hwnd)
 {
     const ToolEntry* entry = SelectedToolEntry(hwnd);

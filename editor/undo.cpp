@@ -1,15 +1,21 @@
-// 元に戻す: the entry keys each command was about to change, kept in memory while the program runs.
+// 元に戻す: the entry keys each command was about to change, kept in memory while the program runs,
+// with what the command left, so that nothing written since by another program goes unasked.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 
+// after holds one digest per entry key of record, in its order: the keys as the command left
+// them. Without it (no memory when the command ended) every key that differs from the record is
+// taken as changed since.
 struct UndoStep {
     KeyRecord record;
     RegistryView view;
     UndoKind kind;
     char label[TOOL_TEXT_SIZE];
+    UINT64* after;
+    int entries;
 };
 
 // Deep enough for a working session; the oldest steps go first when memory runs short.
@@ -22,6 +28,7 @@ static UndoStep* PendingStep;
 static void FreeStep(UndoStep* step)
 {
     FreeKeyRecord(&step->record);
+    if (step->after) GlobalFree(step->after);
     GlobalFree(step);
 }
 
@@ -37,6 +44,7 @@ bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView vie
 {
     UndoStep* step = (UndoStep*)GlobalAlloc(GPTR, sizeof(UndoStep));
     DWORD error = step ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+    // Older steps make room only for a record that could fit at all.
     while (step) {
         error = RecordEntryKeys(view, names, count, &step->record);
         if (error != ERROR_NOT_ENOUGH_MEMORY || UndoStepCount == 0) break;
@@ -45,7 +53,13 @@ bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView vie
     // Without a way back the command does not run at all.
     if (error != ERROR_SUCCESS) {
         if (step) GlobalFree(step);
-        ReportSystemError(hwnd, error);
+        if (error == ERROR_ARITHMETIC_OVERFLOW)
+            ShowMessage(hwnd,
+                        "この操作で変わるツールが多すぎるため、元に戻すための記録を取れません。\n"
+                        "何も変更していません。",
+                        "", MB_OK | MB_ICONEXCLAMATION);
+        else
+            ReportSystemError(hwnd, error);
         return false;
     }
     step->view = view;
@@ -55,16 +69,33 @@ bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView vie
     return true;
 }
 
+// Takes the step's digests of the keys as they are now; on failure the step keeps none.
+static void TakeDigests(UndoStep* step)
+{
+    if (!step->after) {
+        step->entries = CountEntryKeys(&step->record);
+        if (AllocateArray((void**)&step->after, (size_t)step->entries, sizeof(UINT64)) !=
+            ERROR_SUCCESS)
+            return;
+    }
+    if (DigestEntryKeys(step->view, &step->record, step->after) != ERROR_SUCCESS) {
+        GlobalFree(step->after);
+        step->after = NULL;
+    }
+}
+
 void EndUndoStep(bool succeeded)
 {
     UndoStep* step = PendingStep;
     PendingStep = NULL;
     if (!step) return;
-    // A command refused before its first write leaves nothing to undo.
+    // A command refused before its first write leaves nothing to undo; one that failed half-way
+    // is undone like any other.
     if (!succeeded && EntryKeysUnchanged(step->view, &step->record)) {
         FreeStep(step);
         return;
     }
+    TakeDigests(step);
     if (UndoStepCount == MaxUndoSteps) DropOldestStep();
     UndoSteps[UndoStepCount++] = step;
 }
@@ -91,49 +122,99 @@ bool UndoMenuText(char* text, DWORD size)
     }
     *out = '\0';
     if (strlen(step->label) > strlen(label)) strcat(shown, "…");
-    const char* what = "";
+    char what[64] = "";
     switch (step->kind) {
-    case UNDO_REGISTER: what = "の登録"; break;
-    case UNDO_DELETE: what = "の削除"; break;
-    case UNDO_IMPORT: what = "からの取り込み"; break;
+    case UNDO_REGISTER: lstrcpynA(what, "の登録", sizeof what); break;
+    case UNDO_DELETE: lstrcpynA(what, "の削除", sizeof what); break;
+    case UNDO_IMPORT: lstrcpynA(what, "からの取り込み", sizeof what); break;
     case UNDO_COPY:
-        what = ViewBits(step->view) == 64 ? "の 64 ビット版のメニューへのコピー"
-                                          : "の 32 ビット版のメニューへのコピー";
+        snprintf(what, sizeof what, "の %sのメニューへのコピー", EditionName(step->view));
         break;
     }
     snprintf(text, size, "元に戻す: '%s' %s(&U)", shown, what);
     return true;
 }
 
+// An entry key's name from a record, in code page 932 ("?" for what it lacks).
+static void EntryName(const KeyItem& item, char* name, DWORD size)
+{
+    int length = WideCharToMultiByte(CP_ACP, 0, item.name, (int)item.nameCharacters, name,
+                                     (int)size - 1, NULL, NULL);
+    name[length > 0 ? length : 0] = '\0';
+}
+
 // The first key that the step brings back, selected so that the user sees it is there again.
 static void SelectFirstRestored(HWND hwnd, const KeyRecord* record)
 {
     KeyItem item;
-    for (DWORD position = 0; NextKeyItem(record, &position, &item);) {
+    for (DWORD position = 0; NextEntryKey(record, &position, &item);) {
         if (item.kind == KEY_ABSENT) continue;
-        char name[TOOL_TEXT_SIZE] = "";
-        int length = WideCharToMultiByte(CP_ACP, 0, item.name, (int)item.nameCharacters, name,
-                                         sizeof name - 1, NULL, NULL);
-        name[length > 0 ? length : 0] = '\0';
-        for (int index = 0, count = ToolEntryCount(hwnd); index < count; index++) {
-            const ToolEntry* entry = ToolEntryAt(hwnd, index);
-            if (entry && entry->nameState == NAME_EXACT && lstrcmpiA(entry->name, name) == 0) {
-                SelectToolEntry(hwnd, index);
-                return;
-            }
-        }
+        char name[TOOL_TEXT_SIZE];
+        EntryName(item, name, sizeof name);
+        SelectEntryNamed(hwnd, name);
         return;
     }
+}
+
+// Names shown in the question before the rest are counted.
+static const int NamedChanges = 5;
+// The quoted names, the count of the rest and the question.
+enum { CHANGES_TEXT_SIZE = NamedChanges * (TOOL_TEXT_SIZE + 4) + 512 };
+
+// True when the step may be restored: nothing changed since its command, or the user says so.
+static bool ConfirmChangesSince(HWND hwnd, UndoStep* step)
+{
+    int count = CountEntryKeys(&step->record);
+    UINT64 *now = NULL, *recorded = NULL;
+    DWORD error = AllocateArray((void**)&now, (size_t)count, sizeof *now);
+    if (error == ERROR_SUCCESS)
+        error = AllocateArray((void**)&recorded, (size_t)count, sizeof *recorded);
+    if (error == ERROR_SUCCESS) error = DigestEntryKeys(step->view, &step->record, now);
+    char text[CHANGES_TEXT_SIZE] = "";
+    int changed = 0;
+    if (error == ERROR_SUCCESS) {
+        DigestRecordedKeys(&step->record, recorded);
+        KeyItem item;
+        int i = 0;
+        for (DWORD position = 0; NextEntryKey(&step->record, &position, &item); i++) {
+            // Changed since the command, and not by chance back as the record holds it.
+            bool since = !step->after || i >= step->entries || now[i] != step->after[i];
+            if (!since || now[i] == recorded[i]) continue;
+            if (changed++ >= NamedChanges) continue;
+            char name[TOOL_TEXT_SIZE];
+            EntryName(item, name, sizeof name);
+            size_t used = strlen(text);
+            snprintf(text + used, sizeof text - used, "'%s'\n", name);
+        }
+    }
+    if (now) GlobalFree(now);
+    if (recorded) GlobalFree(recorded);
+    if (error != ERROR_SUCCESS) {
+        ReportSystemError(hwnd, error);
+        return false;
+    }
+    if (changed == 0) return true;
+    size_t used = strlen(text);
+    if (changed > NamedChanges)
+        snprintf(text + used, sizeof text - used, "ほか %d 件\n", changed - NamedChanges);
+    used = strlen(text);
+    snprintf(text + used, sizeof text - used,
+             "これらのツールは、この操作のあとでほかのプログラムなどによって変更されています。"
+             "元に戻すと、その変更は失われます。元に戻しますか？");
+    return ShowMessage(hwnd, text, "元に戻す", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void UndoLastStep(HWND hwnd)
 {
     if (UndoStepCount == 0) return;
     UndoStep* step = UndoSteps[UndoStepCount - 1];
+    if (!ConfirmChangesSince(hwnd, step)) return;
     DWORD error = RestoreEntryKeys(step->view, &step->record);
     RefreshToolList(hwnd);
-    // What could not be restored stays recorded, so that the user can try again.
+    // What could not be restored stays recorded, so that the user can try again; what the
+    // restore did write is its own, and a retry does not ask about it.
     if (error != ERROR_SUCCESS) {
+        TakeDigests(step);
         ReportSystemError(hwnd, error);
         return;
     }

@@ -20,8 +20,8 @@ struct Listing {
 
 // Room for the Tools Menu key below VirtualStore, with WOW6432Node.
 enum { LONG_KEY_PATH_CHARACTERS = 200 };
-// A stored path and its expansion; a longer one is not probed.
-enum { PROBED_PATH_SIZE = 1024 };
+
+static const char AppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 
 static void AddFinding(MenuDiagnosis* diagnosis, FindingKind kind, const wchar_t* name,
                        const char* detail = "", DWORD type = 0)
@@ -41,15 +41,29 @@ static void AddFinding(MenuDiagnosis* diagnosis, FindingKind kind, const wchar_t
     finding->type = type;
 }
 
-static void ReadPath(HKEY entry, char* path, DWORD size)
+// A value whole, however long, as the A functions give it and terminated, into a block of the
+// global heap that the caller frees; the registry's error, with the block null.
+static DWORD ReadWholeValue(HKEY key, const char* name, DWORD* type, char** text)
 {
-    DWORD read = size - 1;
-    ZeroMemory(path, size);
-    if (RegQueryValueExA(entry, "ExePath", NULL, NULL, (BYTE*)path, &read) != ERROR_SUCCESS)
-        path[0] = '\0';
+    *text = NULL;
+    for (;;) {
+        DWORD size = 0;
+        DWORD error = (DWORD)RegQueryValueExA(key, name, NULL, type, NULL, &size);
+        if (error != ERROR_SUCCESS) return error;
+        if (size > MAXDWORD - 2) return ERROR_ARITHMETIC_OVERFLOW;
+        *text = (char*)GlobalAlloc(GPTR, size + 2);
+        if (!*text) return ERROR_NOT_ENOUGH_MEMORY;
+        error = (DWORD)RegQueryValueExA(key, name, NULL, type, (BYTE*)*text, &size);
+        if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
+        GlobalFree(*text);
+        *text = NULL;
+        // Another program made it longer in between: measure again.
+        if (error != ERROR_MORE_DATA) return error;
+    }
 }
 
-// Every entry of the Tools Menu key at root\path in view, with its ExePath.
+// Every entry of the Tools Menu key at root\path in view, with its ExePath, read as a user who
+// may only read it would.
 static DWORD ListMenu(HKEY root, const wchar_t* path, RegistryView view, Listing* listing)
 {
     ZeroMemory(listing, sizeof *listing);
@@ -61,11 +75,8 @@ static DWORD ListMenu(HKEY root, const wchar_t* path, RegistryView view, Listing
     DWORD subkeys = 0;
     error = (DWORD)RegQueryInfoKeyW(menuKey, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
                                     NULL, NULL, NULL);
-    if (error == ERROR_SUCCESS) {
-        listing->entries =
-            (ListedEntry*)GlobalAlloc(GPTR, (subkeys ? subkeys : 1) * sizeof(ListedEntry));
-        if (!listing->entries) error = ERROR_NOT_ENOUGH_MEMORY;
-    }
+    if (error == ERROR_SUCCESS)
+        error = AllocateArray((void**)&listing->entries, subkeys, sizeof(ListedEntry));
     for (DWORD index = 0; error == ERROR_SUCCESS && index < subkeys; index++) {
         ListedEntry* entry = &listing->entries[listing->count];
         DWORD length = KEY_NAME_CHARACTERS;
@@ -73,8 +84,12 @@ static DWORD ListMenu(HKEY root, const wchar_t* path, RegistryView view, Listing
         if (result == ERROR_NO_MORE_ITEMS) break;
         if (result != ERROR_SUCCESS) continue;
         HKEY key;
+        char* path = NULL;
+        DWORD type = REG_NONE;
         if (RegOpenKeyExW(menuKey, entry->name, 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
-            ReadPath(key, entry->path, sizeof entry->path);
+            if (ReadWholeValue(key, ExePathValue, &type, &path) == ERROR_SUCCESS)
+                lstrcpynA(entry->path, path, sizeof entry->path);
+            if (path) GlobalFree(path);
             RegCloseKey(key);
         }
         listing->count++;
@@ -97,19 +112,18 @@ static const ListedEntry* FindEntry(const Listing& listing, const wchar_t* name)
     return NULL;
 }
 
-// Opens the Tools Menu key, or the nearest parent that exists, as the list opens it, and creates
-// nothing: without that access the list is empty by design.
-static DWORD WriteAccess(bool* exists)
+// Whether this copy may write its menu: the Tools Menu key, or the nearest parent that exists,
+// opened as the list opens it, and nothing created. Without that access the list is empty by
+// design.
+static DWORD WriteAccess()
 {
     char path[TOOLS_MENU_KEY_SIZE];
     DWORD error = LoadToolsMenuKey(path, sizeof path);
-    *exists = false;
     if (error != ERROR_SUCCESS) return error;
-    for (bool first = true;; first = false) {
+    for (;;) {
         HKEY key;
         error = (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key);
         if (error == ERROR_SUCCESS) {
-            *exists = first;
             RegCloseKey(key);
             return ERROR_SUCCESS;
         }
@@ -131,19 +145,79 @@ static void NamePath(const wchar_t* root, const wchar_t* path, char* out)
     out[DIAGNOSIS_PATH_SIZE - 1] = '\0';
 }
 
-static void CompareWithOtherMenu(MenuDiagnosis* diagnosis, const Listing& here,
-                                 const Listing& other)
+static void NameMenuPath(RegistryView view, char* out)
 {
-    for (int i = 0; i < other.count; i++)
-        if (!FindEntry(here, other.entries[i].name))
-            AddFinding(diagnosis, FOUND_ONLY_OTHER, other.entries[i].name);
+    wchar_t path[LONG_KEY_PATH_CHARACTERS];
+    if (ToolsMenuRegistryPath(view, path, LONG_KEY_PATH_CHARACTERS) == ERROR_SUCCESS)
+        NamePath(L"", path, out);
+}
+
+// This view's menu as a user who may only read it sees it, and whether this copy may write it.
+static DWORD DiagnoseThisMenu(MenuDiagnosis* diagnosis, Listing* here)
+{
+    wchar_t path[LONG_KEY_PATH_CHARACTERS];
+    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
+    if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, THIS_VIEW, here);
+    if (error != ERROR_SUCCESS) return error;
+    diagnosis->exists = here->exists;
+    diagnosis->entries = here->count;
+    diagnosis->access = WriteAccess();
+    NameMenuPath(THIS_VIEW, diagnosis->path);
+    return ERROR_SUCCESS;
+}
+
+// 64-bit Windows: the other view's menu, and the entries that only one of the two holds.
+static DWORD DiagnoseOtherMenu(MenuDiagnosis* diagnosis, const Listing& here, Listing* other)
+{
+    RegistryView otherView = OtherView();
+    if (otherView == THIS_VIEW) return ERROR_SUCCESS;
+    wchar_t path[LONG_KEY_PATH_CHARACTERS];
+    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
+    if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, otherView, other);
+    if (error != ERROR_SUCCESS) return error;
+    NameMenuPath(otherView, diagnosis->otherPath);
+    diagnosis->otherExists = other->exists;
+    diagnosis->otherEntries = other->count;
+    // Two menus whose Cakewalk is not installed compare to nothing useful.
+    if (!other->exists) return ERROR_SUCCESS;
+    for (int i = 0; i < other->count; i++)
+        if (!FindEntry(here, other->entries[i].name))
+            AddFinding(diagnosis, FOUND_ONLY_OTHER, other->entries[i].name);
     for (int i = 0; i < here.count; i++) {
-        const ListedEntry* twin = FindEntry(other, here.entries[i].name);
+        const ListedEntry* twin = FindEntry(*other, here.entries[i].name);
         if (!twin)
             AddFinding(diagnosis, FOUND_ONLY_HERE, here.entries[i].name);
         else if (lstrcmpiA(twin->path, here.entries[i].path) != 0)
             AddFinding(diagnosis, FOUND_OTHER_PATH, here.entries[i].name, twin->path);
     }
+    return ERROR_SUCCESS;
+}
+
+// The current user's per-user copy of the 32-bit menu, under the name the 32-bit Cakewalk's
+// writes took, and the entries of the 32-bit menu it hides.
+static void DiagnoseVirtualCopy(MenuDiagnosis* diagnosis, const Listing& here, const Listing& other)
+{
+    RegistryView view32 = ViewBits(THIS_VIEW) == 32 ? (RegistryView)THIS_VIEW : OtherView();
+    wchar_t registryPath[LONG_KEY_PATH_CHARACTERS];
+    if (ToolsMenuRegistryPath(view32, registryPath, LONG_KEY_PATH_CHARACTERS) != ERROR_SUCCESS)
+        return;
+    wchar_t copyPath[LONG_KEY_PATH_CHARACTERS] = L"Software\\Classes\\VirtualStore\\MACHINE\\";
+    const wchar_t* belowRoot = wcschr(registryPath, L'\\') + 1;
+    if (wcslen(copyPath) + wcslen(belowRoot) >= LONG_KEY_PATH_CHARACTERS) return;
+    wcscat(copyPath, belowRoot);
+    NamePath(L"HKEY_CURRENT_USER\\", copyPath, diagnosis->virtualPath);
+    Listing copy = {};
+    // What cannot be read here is simply not shown.
+    ListMenu(HKEY_CURRENT_USER, copyPath, THIS_VIEW, &copy);
+    diagnosis->virtualExists = copy.exists;
+    diagnosis->virtualEntries = copy.count;
+    const Listing& menu32 = view32 == THIS_VIEW ? here : other;
+    for (int i = 0; i < copy.count; i++)
+        AddFinding(diagnosis,
+                   FindEntry(menu32, copy.entries[i].name) ? FOUND_VIRTUAL_HIDES
+                                                           : FOUND_VIRTUAL_ENTRY,
+                   copy.entries[i].name);
+    FreeListing(&copy);
 }
 
 static bool IsText(DWORD type)
@@ -151,7 +225,88 @@ static bool IsText(DWORD type)
     return type == REG_SZ || type == REG_EXPAND_SZ;
 }
 
-// Where the program lies, without waiting on a server: a network path is never probed.
+// The folders the host's launch looks along, whatever their order: the system folders and PATH.
+// Korvanel's own folder and current directory are none of Cakewalk's. The caller frees the list.
+static char* SearchFolders()
+{
+    char system[MAX_PATH], windows[MAX_PATH];
+    UINT systemLength = GetSystemDirectoryA(system, sizeof system);
+    UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
+    if (systemLength == 0 || systemLength >= sizeof system) system[0] = '\0';
+    if (windowsLength == 0 || windowsLength >= sizeof windows) windows[0] = '\0';
+    DWORD pathLength = GetEnvironmentVariableA("PATH", NULL, 0);
+    DWORD size = (DWORD)(2 * strlen(windows) + strlen(system) + 16) + pathLength;
+    char* list = (char*)GlobalAlloc(GPTR, size);
+    if (!list) return NULL;
+    lstrcpynA(list, system, (int)size);
+    if (windows[0]) {
+        strcat(list, ";");
+        strcat(list, windows);
+        strcat(list, "\\System;");
+        strcat(list, windows);
+    }
+    DWORD used = (DWORD)strlen(list);
+    if (pathLength > 0) {
+        list[used] = ';';
+        // A PATH that grew in between is cut, never overrun.
+        if (GetEnvironmentVariableA("PATH", list + used + 1, size - used - 1) >= size - used - 1)
+            list[used] = '\0';
+    }
+    return list;
+}
+
+// Where App Paths (the current user's, then the machine's in the menu's own view) sends a
+// program name, expanded and unquoted, into size bytes.
+static bool FindInAppPaths(const char* name, char* found, DWORD size)
+{
+    char key[MAX_PATH + sizeof AppPathsKey];
+    lstrcpynA(key, AppPathsKey, sizeof key);
+    strncat(key, name, sizeof key - strlen(key) - 1);
+    const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    for (HKEY root : roots) {
+        HKEY appKey;
+        if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &appKey) != ERROR_SUCCESS) continue;
+        char* path = NULL;
+        DWORD type = REG_NONE;
+        DWORD error = ReadWholeValue(appKey, NULL, &type, &path);
+        RegCloseKey(appKey);
+        bool usable = error == ERROR_SUCCESS && IsText(type) && path[0];
+        if (usable) {
+            char* start = path[0] == '"' ? path + 1 : path;
+            char* quote = start != path ? strchr(start, '"') : NULL;
+            if (quote) *quote = '\0';
+            DWORD length = ExpandEnvironmentStringsA(start, found, size);
+            if (length == 0 || length > size) lstrcpynA(found, start, (int)size);
+        }
+        if (path) GlobalFree(path);
+        if (usable) return true;
+    }
+    return false;
+}
+
+// A program named without a folder, as the host's launch may find it: App Paths, the system
+// folders and PATH, with ".exe" added to a name without an extension.
+static void CheckBareName(MenuDiagnosis* diagnosis, const wchar_t* name, const char* program)
+{
+    char found[TOOL_TEXT_SIZE * 4];
+    char withExtension[TOOL_TEXT_SIZE + 8];
+    lstrcpynA(withExtension, program, TOOL_TEXT_SIZE);
+    if (!strchr(withExtension, '.')) strcat(withExtension, ".exe");
+    if (FindInAppPaths(withExtension, found, sizeof found)) {
+        AddFinding(diagnosis, FOUND_BARE_IN_APP_PATHS, name, found);
+        return;
+    }
+    char* folders = SearchFolders();
+    DWORD length = folders ? SearchPathA(folders, program, ".exe", sizeof found, found, NULL) : 0;
+    if (folders) GlobalFree(folders);
+    if (length > 0 && length < sizeof found)
+        AddFinding(diagnosis, FOUND_BARE_ON_SEARCH_PATH, name, found);
+    else
+        AddFinding(diagnosis, FOUND_BARE_NOT_FOUND, name, program);
+}
+
+// Where the program lies, without waiting on a server: a network path is never probed, nor a
+// path that depends on the host's own folders.
 static void CheckProgram(MenuDiagnosis* diagnosis, const wchar_t* name, const char* path)
 {
     if (path[0] == '"') {
@@ -162,29 +317,59 @@ static void CheckProgram(MenuDiagnosis* diagnosis, const wchar_t* name, const ch
         AddFinding(diagnosis, FOUND_NETWORK_PATH, name, path);
         return;
     }
-    if (isalpha((unsigned char)path[0]) && path[1] == ':') {
-        char root[4] = {path[0], ':', '\\', '\0'};
-        UINT drive = GetDriveTypeA(root);
-        if (drive == DRIVE_NO_ROOT_DIR) {
-            AddFinding(diagnosis, FOUND_NO_DRIVE, name, path);
-            return;
-        }
-        if (drive == DRIVE_REMOTE) {
-            AddFinding(diagnosis, FOUND_NETWORK_PATH, name, path);
-            return;
-        }
+    // Walked by characters: ソ and 表 end in the backslash's byte.
+    bool hasFolder = false;
+    for (const char* p = path; *p && !hasFolder; p = NextAnsiCharacter(p))
+        hasFolder = *p == '\\';
+    bool drive = isalpha((unsigned char)path[0]) && path[1] == ':';
+    if (!hasFolder && !drive) {
+        CheckBareName(diagnosis, name, path);
+        return;
     }
-    // A bare file name is looked for as the shell would, along the search path.
-    char found[MAX_PATH];
-    bool exists = strchr(path, '\\') ? GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES
-                                     : SearchPathA(NULL, path, NULL, sizeof found, found, NULL) > 0;
-    if (!exists) AddFinding(diagnosis, FOUND_NO_PROGRAM, name, path);
+    // Relative to a folder or drive of the host's: not what this program would find.
+    if (!drive || path[2] != '\\') {
+        AddFinding(diagnosis, FOUND_RELATIVE_PATH, name, path);
+        return;
+    }
+    char root[4] = {path[0], ':', '\\', '\0'};
+    UINT driveType = GetDriveTypeA(root);
+    if (driveType == DRIVE_NO_ROOT_DIR) {
+        AddFinding(diagnosis, FOUND_NO_DRIVE, name, path);
+        return;
+    }
+    if (driveType == DRIVE_REMOTE) {
+        AddFinding(diagnosis, FOUND_NETWORK_PATH, name, path);
+        return;
+    }
+    // The system starts no program by a longer path.
+    if (strlen(path) >= MAX_PATH) {
+        AddFinding(diagnosis, FOUND_PATH_TOO_LONG, name, path);
+        return;
+    }
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        AddFinding(diagnosis, FOUND_NO_PROGRAM, name, path);
+}
+
+// A stored path expanded for the profile the program runs under, as the registry does not.
+static char* ExpandedPath(const char* path)
+{
+    DWORD size = ExpandEnvironmentStringsA(path, NULL, 0);
+    char* expanded = size ? (char*)GlobalAlloc(GPTR, size + 1) : NULL;
+    if (expanded && ExpandEnvironmentStringsA(path, expanded, size + 1) > size + 1) {
+        GlobalFree(expanded);
+        expanded = NULL;
+    }
+    return expanded;
 }
 
 static void CheckEntry(MenuDiagnosis* diagnosis, HKEY menuKey, const wchar_t* name)
 {
     HKEY key;
-    if (RegOpenKeyExW(menuKey, name, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    LONG opened = RegOpenKeyExW(menuKey, name, 0, KEY_READ, &key);
+    if (opened != ERROR_SUCCESS) {
+        AddFinding(diagnosis, FOUND_UNREADABLE, name, "", (DWORD)opened);
+        return;
+    }
     DWORD subkeys = 0, values = 0;
     RegQueryInfoKeyW(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
     if (values == 0 && subkeys > 0) {
@@ -192,94 +377,60 @@ static void CheckEntry(MenuDiagnosis* diagnosis, HKEY menuKey, const wchar_t* na
         RegCloseKey(key);
         return;
     }
-    const char* valueNames[] = {"ExePath", "MenuText", "StatusBarText"};
-    char texts[3][PROBED_PATH_SIZE];
+    const char* valueNames[] = {ExePathValue, MenuTextValue, StatusBarTextValue};
+    char* texts[3] = {NULL, NULL, NULL};
     bool notText[3] = {false, false, false};
     for (int i = 0; i < 3; i++) {
-        DWORD type = REG_NONE, size = sizeof texts[i] - 1;
-        ZeroMemory(texts[i], sizeof texts[i]);
-        LONG result = RegQueryValueExA(key, valueNames[i], NULL, &type, (BYTE*)texts[i], &size);
-        notText[i] = result == ERROR_SUCCESS && !IsText(type);
+        DWORD type = REG_NONE;
+        DWORD error = ReadWholeValue(key, valueNames[i], &type, &texts[i]);
+        notText[i] = error == ERROR_SUCCESS && !IsText(type);
         if (notText[i]) AddFinding(diagnosis, FOUND_NOT_TEXT, name, valueNames[i], type);
-        if (result != ERROR_SUCCESS || notText[i]) texts[i][0] = '\0';
-        // Stored for a profile the program runs under, not expanded by the registry.
-        if (i == 0 && result == ERROR_SUCCESS && type == REG_EXPAND_SZ) {
-            char expanded[PROBED_PATH_SIZE];
-            DWORD length = ExpandEnvironmentStringsA(texts[0], expanded, sizeof expanded);
-            if (length > 0 && length <= sizeof expanded)
-                lstrcpynA(texts[0], expanded, sizeof texts[0]);
+        if (i == 0 && error == ERROR_SUCCESS && type == REG_EXPAND_SZ) {
+            char* expanded = ExpandedPath(texts[0]);
+            if (expanded) {
+                GlobalFree(texts[0]);
+                texts[0] = expanded;
+            }
         }
     }
     RegCloseKey(key);
     // A value of another type has been named as such; it is not empty as well.
-    if (texts[0][0])
+    bool pathGiven = texts[0] && texts[0][0] && !notText[0];
+    if (pathGiven)
         CheckProgram(diagnosis, name, texts[0]);
     else if (!notText[0])
         AddFinding(diagnosis, FOUND_EMPTY_PATH, name);
-    if (!texts[1][0] && !notText[1]) AddFinding(diagnosis, FOUND_EMPTY_MENU_TEXT, name);
+    if ((!texts[1] || !texts[1][0]) && !notText[1])
+        AddFinding(diagnosis, FOUND_EMPTY_MENU_TEXT, name);
+    for (char* text : texts)
+        if (text) GlobalFree(text);
+}
+
+static void CheckEntries(MenuDiagnosis* diagnosis, const Listing& here)
+{
+    HKEY menuKey;
+    if (!here.exists || OpenToolsMenuKey(THIS_VIEW, KEY_READ, &menuKey) != ERROR_SUCCESS) return;
+    // A drive without its medium must answer "missing", not ask the user for a disk.
+    DWORD errorMode = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS, &errorMode);
+    for (int i = 0; i < here.count; i++)
+        CheckEntry(diagnosis, menuKey, here.entries[i].name);
+    SetThreadErrorMode(errorMode, NULL);
+    RegCloseKey(menuKey);
 }
 
 DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis)
 {
     ZeroMemory(diagnosis, sizeof *diagnosis);
-    diagnosis->access = WriteAccess(&diagnosis->exists);
-    wchar_t path[LONG_KEY_PATH_CHARACTERS], registryPath[LONG_KEY_PATH_CHARACTERS];
-    Listing here = {}, other = {}, copy = {};
-    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
-    if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, THIS_VIEW, &here);
-    RegistryView otherView = OtherView();
-    if (error == ERROR_SUCCESS && otherView != THIS_VIEW)
-        error = ListMenu(HKEY_LOCAL_MACHINE, path, otherView, &other);
-    // The per-user copy of the 32-bit menu, under the name the 32-bit Cakewalk's writes took.
-    RegistryView view32 = ViewBits(THIS_VIEW) == 32 ? (RegistryView)THIS_VIEW : otherView;
-    if (error == ERROR_SUCCESS)
-        error = ToolsMenuRegistryPath(view32, registryPath, LONG_KEY_PATH_CHARACTERS);
+    Listing here = {}, other = {};
+    DWORD error = DiagnoseThisMenu(diagnosis, &here);
+    if (error == ERROR_SUCCESS) error = DiagnoseOtherMenu(diagnosis, here, &other);
     if (error == ERROR_SUCCESS) {
-        wchar_t copyPath[LONG_KEY_PATH_CHARACTERS] = L"Software\\Classes\\VirtualStore\\MACHINE\\";
-        const wchar_t* belowRoot = wcschr(registryPath, L'\\') + 1;
-        if (wcslen(copyPath) + wcslen(belowRoot) < LONG_KEY_PATH_CHARACTERS) {
-            wcscat(copyPath, belowRoot);
-            // What cannot be read here is simply not shown.
-            ListMenu(HKEY_CURRENT_USER, copyPath, THIS_VIEW, &copy);
-            NamePath(L"HKEY_CURRENT_USER\\", copyPath, diagnosis->virtualPath);
-        }
-        if (ToolsMenuRegistryPath(THIS_VIEW, registryPath, LONG_KEY_PATH_CHARACTERS) ==
-            ERROR_SUCCESS)
-            NamePath(L"", registryPath, diagnosis->path);
-        if (otherView != THIS_VIEW &&
-            ToolsMenuRegistryPath(otherView, registryPath, LONG_KEY_PATH_CHARACTERS) ==
-                ERROR_SUCCESS)
-            NamePath(L"", registryPath, diagnosis->otherPath);
-    }
-    if (error == ERROR_SUCCESS) {
-        diagnosis->entries = here.count;
-        diagnosis->otherExists = other.exists;
-        diagnosis->otherEntries = other.count;
-        diagnosis->virtualExists = copy.exists;
-        diagnosis->virtualEntries = copy.count;
-        // Two menus whose Cakewalk is not installed compare to nothing useful.
-        if (other.exists) CompareWithOtherMenu(diagnosis, here, other);
-        const Listing& menu32 = view32 == THIS_VIEW ? here : other;
-        for (int i = 0; i < copy.count; i++)
-            AddFinding(diagnosis,
-                       FindEntry(menu32, copy.entries[i].name) ? FOUND_VIRTUAL_HIDES
-                                                               : FOUND_VIRTUAL_ENTRY,
-                       copy.entries[i].name);
-        HKEY menuKey;
-        if (here.exists &&
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &menuKey) == ERROR_SUCCESS) {
-            // A drive without its medium must answer "missing", not ask the user for a disk.
-            DWORD errorMode = 0;
-            SetThreadErrorMode(SEM_FAILCRITICALERRORS, &errorMode);
-            for (int i = 0; i < here.count; i++)
-                CheckEntry(diagnosis, menuKey, here.entries[i].name);
-            SetThreadErrorMode(errorMode, NULL);
-            RegCloseKey(menuKey);
-        }
+        DiagnoseVirtualCopy(diagnosis, here, other);
+        CheckEntries(diagnosis, here);
     }
     FreeListing(&here);
     FreeListing(&other);
-    FreeListing(&copy);
     return error;
 }
 

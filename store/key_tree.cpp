@@ -1,5 +1,5 @@
-// Whole key trees: recorded byte for byte through the UTF-16 functions, written back, compared,
-// deleted; and which registry view is which.
+// Whole key trees: recorded byte for byte through the UTF-16 functions, digested, put back in
+// place, compared and copied between the registry views.
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,43 +11,6 @@
 // value, the data: KEY_BEGIN name, KEY_VALUE name type size data, KEY_END, KEY_ABSENT name.
 static const DWORD FirstRecordCapacity = 4096;
 
-RegistryView OtherView()
-{
-#ifdef _WIN64
-    return KEY_WOW64_32KEY;
-#else
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
-#endif
-}
-
-int ViewBits(RegistryView view)
-{
-    if (view == KEY_WOW64_32KEY) return 32;
-    if (view == KEY_WOW64_64KEY) return 64;
-    return sizeof(void*) == 8 ? 64 : 32;
-}
-
-DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters)
-{
-    wchar_t wideKey[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKeyW(wideKey, TOOLS_MENU_KEY_SIZE);
-    if (error != ERROR_SUCCESS) return error;
-    // On 64-bit Windows the 32-bit view lies below Software\WOW6432Node, where the registry
-    // editor of the system, a 64-bit program, names it.
-    bool redirected = ViewBits(view) == 32 && (sizeof(void*) == 8 || OtherView() != 0);
-    const wchar_t* rest = wcschr(wideKey, L'\\');
-    size_t first = rest ? (size_t)(rest - wideKey) : wcslen(wideKey);
-    const wchar_t root[] = L"HKEY_LOCAL_MACHINE\\", wow[] = L"\\WOW6432Node";
-    size_t length = wcslen(root) + wcslen(wideKey) + (redirected ? wcslen(wow) : 0);
-    if (length >= characters) return ERROR_INSUFFICIENT_BUFFER;
-    wcscpy(path, root);
-    wcsncat(path, wideKey, first);
-    if (redirected) wcscat(path, wow);
-    if (rest) wcscat(path, rest);
-    return ERROR_SUCCESS;
-}
-
 void FreeKeyRecord(KeyRecord* record)
 {
     if (record->bytes) GlobalFree(record->bytes);
@@ -57,10 +20,16 @@ void FreeKeyRecord(KeyRecord* record)
 DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first)
 {
     if (needed <= *capacity) return ERROR_SUCCESS;
-    if (needed > MAXDWORD / 2) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD grown = *capacity ? *capacity : first;
-    while (grown < needed)
+    while (grown < needed && grown <= MAXDWORD / 2)
         grown *= 2;
+    // A block larger than half of what the process may address is never had, however much is
+    // freed for it: asking would only throw away what could be freed.
+    MEMORYSTATUSEX memory;
+    memory.dwLength = sizeof memory;
+    if (grown < needed || grown > MAXDWORD / 2 ||
+        (GlobalMemoryStatusEx(&memory) && grown > memory.ullTotalVirtual / 2))
+        return ERROR_ARITHMETIC_OVERFLOW;
     void* moved =
         *block ? GlobalReAlloc(*block, grown, GMEM_MOVEABLE) : GlobalAlloc(GMEM_FIXED, grown);
     if (!moved) return ERROR_NOT_ENOUGH_MEMORY;
@@ -72,7 +41,7 @@ DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first)
 static DWORD Append(KeyRecord* record, const void* data, DWORD size)
 {
     if (size == 0) return ERROR_SUCCESS; // a KEY_END's name
-    if (size > MAXDWORD / 2 - record->size) return ERROR_NOT_ENOUGH_MEMORY;
+    if (size > MAXDWORD / 2 - record->size) return ERROR_ARITHMETIC_OVERFLOW;
     DWORD error = GrowBlock((void**)&record->bytes, &record->capacity, record->size + size,
                             FirstRecordCapacity);
     if (error != ERROR_SUCCESS) return error;
@@ -113,6 +82,7 @@ bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item)
     if (!Take(record, position, &tag, sizeof tag)) return false;
     item->kind = (KeyItemKind)tag;
     if (!Take(record, position, &item->nameCharacters, sizeof(DWORD))) return false;
+    if (item->nameCharacters > MAXDWORD / sizeof(wchar_t)) return false;
     item->name = (const wchar_t*)(record->bytes + *position);
     if (!Take(record, position, NULL, item->nameCharacters * sizeof(wchar_t))) return false;
     if (tag != KEY_VALUE) return tag == KEY_BEGIN || tag == KEY_ABSENT || tag == KEY_END;
@@ -123,6 +93,29 @@ bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item)
     return Take(record, position, NULL, item->dataSize);
 }
 
+// Moves past the rest of a key whose KEY_BEGIN has been taken, its KEY_END included.
+static bool SkipKey(const KeyRecord* record, DWORD* position)
+{
+    KeyItem item;
+    for (int depth = 1; depth > 0;) {
+        if (!NextKeyItem(record, position, &item)) return false;
+        depth += item.kind == KEY_BEGIN ? 1 : item.kind == KEY_END ? -1 : 0;
+    }
+    return true;
+}
+
+bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item)
+{
+    if (!NextKeyItem(record, position, item)) return false;
+    if (item->kind == KEY_BEGIN) {
+        DWORD end = *position;
+        if (!SkipKey(record, &end)) return false;
+        *position = end;
+        return true;
+    }
+    return item->kind == KEY_ABSENT;
+}
+
 // The values of an open key, in the registry's order, into buffers as large as its largest.
 static DWORD RecordValues(KeyRecord* record, HKEY key)
 {
@@ -130,6 +123,7 @@ static DWORD RecordValues(KeyRecord* record, HKEY key)
     DWORD error = (DWORD)RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
                                           &nameCharacters, &dataSize, NULL, NULL);
     if (error != ERROR_SUCCESS) return error;
+    if (dataSize == MAXDWORD) return ERROR_ARITHMETIC_OVERFLOW;
     wchar_t* name = (wchar_t*)GlobalAlloc(GMEM_FIXED, (nameCharacters + 1) * sizeof(wchar_t));
     BYTE* data = (BYTE*)GlobalAlloc(GMEM_FIXED, dataSize + 1);
     if (!name || !data) error = ERROR_NOT_ENOUGH_MEMORY;
@@ -175,21 +169,84 @@ static void CopyName(const KeyItem& item, wchar_t* out, DWORD characters)
     out[length] = L'\0';
 }
 
-// One entry key asked for: its name as asked, and whether the registry holds it.
-struct WantedKey {
-    wchar_t name[KEY_NAME_CHARACTERS];
-    bool found;
-};
-
-// The registry's own comparison of key names: without regard to case, character by character.
+// The registry's own comparison of key and value names: without regard to case, character by
+// character.
 static int CompareKeyNames(const wchar_t* a, int aLength, const wchar_t* b, int bLength)
 {
     return CompareStringOrdinal(a, aLength, b, bLength, TRUE) - CSTR_EQUAL;
 }
 
+static bool SameName(const KeyItem& item, const wchar_t* name)
+{
+    return CompareKeyNames(item.name, (int)item.nameCharacters, name, -1) == 0;
+}
+
+// One key name asked for or found: its name, and whether the registry holds it.
+struct WantedKey {
+    wchar_t name[KEY_NAME_CHARACTERS];
+    bool found;
+};
+
 static int CompareWanted(const void* a, const void* b)
 {
     return CompareKeyNames(((const WantedKey*)a)->name, -1, ((const WantedKey*)b)->name, -1);
+}
+
+static int SortWanted(WantedKey* wanted, int count)
+{
+    qsort(wanted, (size_t)count, sizeof *wanted, CompareWanted);
+    int kept = 0;
+    for (int i = 0; i < count; i++)
+        if (kept == 0 || CompareWanted(&wanted[kept - 1], &wanted[i]) != 0)
+            wanted[kept++] = wanted[i];
+    return kept;
+}
+
+// The names of a key's subkeys, sorted as the registry compares them, each in its own letter
+// case; freed with GlobalFree.
+struct Subkeys {
+    WantedKey* names;
+    int count;
+};
+
+static DWORD ListSubkeys(HKEY key, Subkeys* list)
+{
+    ZeroMemory(list, sizeof *list);
+    DWORD subkeys = 0;
+    DWORD error = (DWORD)RegQueryInfoKeyW(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
+                                          NULL, NULL, NULL);
+    if (error == ERROR_SUCCESS)
+        error = AllocateArray((void**)&list->names, subkeys, sizeof *list->names);
+    for (DWORD index = 0; error == ERROR_SUCCESS && index < subkeys; index++) {
+        DWORD length = KEY_NAME_CHARACTERS;
+        LONG result = RegEnumKeyExW(key, index, list->names[list->count].name, &length, NULL, NULL,
+                                    NULL, NULL);
+        if (result == ERROR_NO_MORE_ITEMS) break; // some were deleted meanwhile
+        if (result == ERROR_SUCCESS)
+            list->count++;
+        else
+            error = (DWORD)result;
+    }
+    if (list->names) qsort(list->names, (size_t)list->count, sizeof *list->names, CompareWanted);
+    return error;
+}
+
+// The subkey's name in its own letter case, or null.
+static const wchar_t* FindSubkey(const Subkeys& list, const wchar_t* name)
+{
+    WantedKey key;
+    lstrcpynW(key.name, name, KEY_NAME_CHARACTERS);
+    const WantedKey* found = list.count
+                                 ? (const WantedKey*)bsearch(&key, list.names, (size_t)list.count,
+                                                             sizeof key, CompareWanted)
+                                 : NULL;
+    return found ? found->name : NULL;
+}
+
+static void FreeSubkeys(Subkeys* list)
+{
+    if (list->names) GlobalFree(list->names);
+    ZeroMemory(list, sizeof *list);
 }
 
 // Records the wanted keys (sorted, without duplicates) that exist, in the registry's order, then
@@ -210,8 +267,9 @@ static DWORD RecordWantedKeys(RegistryView view, WantedKey* wanted, int count, K
                 error = (DWORD)result;
                 break;
             }
-            WantedKey* match =
-                (WantedKey*)bsearch(&key, wanted, (size_t)count, sizeof *wanted, CompareWanted);
+            WantedKey* match = count ? (WantedKey*)bsearch(&key, wanted, (size_t)count,
+                                                           sizeof *wanted, CompareWanted)
+                                     : NULL;
             if (!match || match->found) continue;
             match->found = true;
             error = RecordTree(record, menuKey, key.name, length, view);
@@ -223,16 +281,6 @@ static DWORD RecordWantedKeys(RegistryView view, WantedKey* wanted, int count, K
             error = AppendItem(record, KEY_ABSENT, wanted[i].name, (DWORD)wcslen(wanted[i].name));
     if (error != ERROR_SUCCESS) FreeKeyRecord(record);
     return error;
-}
-
-static int SortWanted(WantedKey* wanted, int count)
-{
-    qsort(wanted, (size_t)count, sizeof *wanted, CompareWanted);
-    int kept = 0;
-    for (int i = 0; i < count; i++)
-        if (kept == 0 || CompareWanted(&wanted[kept - 1], &wanted[i]) != 0)
-            wanted[kept++] = wanted[i];
-    return kept;
 }
 
 // The key a name writes to: its part before the first backslash, walked by the ANSI code page as
@@ -255,187 +303,428 @@ static bool EntryKeyName(const char* name, wchar_t* out)
 
 DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, KeyRecord* record)
 {
-    WantedKey* wanted = (WantedKey*)GlobalAlloc(GPTR, (count > 0 ? count : 1) * sizeof *wanted);
-    if (!wanted) {
+    WantedKey* wanted = NULL;
+    DWORD error = AllocateArray((void**)&wanted, count > 0 ? (size_t)count : 0, sizeof *wanted);
+    if (error != ERROR_SUCCESS) {
         FreeKeyRecord(record);
-        return ERROR_NOT_ENOUGH_MEMORY;
+        return error;
     }
     int usable = 0;
     // A name that no key could take is refused by the write itself, which then changes nothing.
     for (int i = 0; i < count; i++)
         if (EntryKeyName(names[i], wanted[usable].name)) usable++;
-    DWORD error = RecordWantedKeys(view, wanted, SortWanted(wanted, usable), record);
+    record->missingAbove = MissingMenuKeys(view);
+    error = RecordWantedKeys(view, wanted, SortWanted(wanted, usable), record);
     GlobalFree(wanted);
     return error;
 }
 
-// The names of the record's entry keys, in its order, each with where its items begin; the
-// caller frees the block. Null when there is no memory for it.
-struct RecordedKey {
-    DWORD position;
-    KeyItem item;
-};
-static RecordedKey* RecordedKeys(const KeyRecord* record, int* count)
+// The entry keys' names of a record, sorted, each once; freed with GlobalFree.
+static DWORD RecordedNames(const KeyRecord* record, WantedKey** wanted, int* count)
 {
-    int keys = 0, depth = 0;
+    int keys = 0;
     KeyItem item;
-    for (DWORD position = 0; NextKeyItem(record, &position, &item);) {
-        if ((item.kind == KEY_BEGIN || item.kind == KEY_ABSENT) && depth == 0) keys++;
-        depth += item.kind == KEY_BEGIN ? 1 : item.kind == KEY_END ? -1 : 0;
-    }
-    RecordedKey* found = (RecordedKey*)GlobalAlloc(GPTR, (keys > 0 ? keys : 1) * sizeof *found);
+    for (DWORD position = 0; NextEntryKey(record, &position, &item);)
+        keys++;
     *count = 0;
-    depth = 0;
-    for (DWORD position = 0, start = 0; found && NextKeyItem(record, &position, &item);
-         start = position) {
-        if ((item.kind == KEY_BEGIN || item.kind == KEY_ABSENT) && depth == 0)
-            found[(*count)++] = RecordedKey{start, item};
-        depth += item.kind == KEY_BEGIN ? 1 : item.kind == KEY_END ? -1 : 0;
+    DWORD error = AllocateArray((void**)wanted, (size_t)keys, sizeof **wanted);
+    for (DWORD position = 0; error == ERROR_SUCCESS && NextEntryKey(record, &position, &item);)
+        CopyName(item, (*wanted)[(*count)++].name, KEY_NAME_CHARACTERS);
+    if (error == ERROR_SUCCESS) *count = SortWanted(*wanted, *count);
+    return error;
+}
+
+// 64-bit FNV-1a, and a finaliser so that digests can be added up in any order without one value's
+// hash cancelling another's.
+static UINT64 Hash(UINT64 hash, const void* data, DWORD size)
+{
+    const BYTE* bytes = (const BYTE*)data;
+    for (DWORD i = 0; i < size; i++)
+        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+    return hash;
+}
+static UINT64 Mix(UINT64 hash)
+{
+    hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9ull;
+    hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBull;
+    return hash ^ (hash >> 31);
+}
+static const UINT64 HashStart = 0xCBF29CE484222325ull;
+// What an entry that is not there digests to.
+static const UINT64 AbsentDigest = 0x6B657920616273ull;
+
+// The key whose KEY_BEGIN has been taken as item: its name, and its values and subkeys added up,
+// so that the order in which the registry gives them does not count.
+static UINT64 DigestKey(const KeyRecord* record, DWORD* position, const KeyItem& key)
+{
+    UINT64 sum = Mix(Hash(HashStart, key.name, key.nameCharacters * sizeof(wchar_t)));
+    KeyItem item;
+    while (NextKeyItem(record, position, &item) && item.kind != KEY_END) {
+        if (item.kind == KEY_BEGIN) {
+            sum += Mix(DigestKey(record, position, item) + 1);
+            continue;
+        }
+        UINT64 hash = Hash(HashStart, &item.nameCharacters, sizeof item.nameCharacters);
+        hash = Hash(hash, item.name, item.nameCharacters * sizeof(wchar_t));
+        hash = Hash(hash, &item.type, sizeof item.type);
+        hash = Hash(hash, &item.dataSize, sizeof item.dataSize);
+        sum += Mix(Hash(hash, item.data, item.dataSize));
     }
-    return found;
+    return Mix(sum);
+}
+
+static UINT64 DigestEntry(const KeyRecord* record, DWORD position, const KeyItem& item)
+{
+    return item.kind == KEY_BEGIN ? DigestKey(record, &position, item) : AbsentDigest;
+}
+
+int CountEntryKeys(const KeyRecord* record)
+{
+    int count = 0;
+    KeyItem item;
+    for (DWORD position = 0; NextEntryKey(record, &position, &item);)
+        count++;
+    return count;
+}
+
+void DigestRecordedKeys(const KeyRecord* record, UINT64* digests)
+{
+    KeyItem item;
+    int i = 0;
+    for (DWORD position = 0, start = 0; NextEntryKey(record, &position, &item); start = position) {
+        DWORD body = start;
+        NextKeyItem(record, &body, &item);
+        digests[i++] = DigestEntry(record, body, item);
+    }
+}
+
+// The digest of each key now, by name; sorted as the wanted keys are.
+struct KeyDigest {
+    WantedKey key;
+    UINT64 digest;
+};
+
+DWORD DigestEntryKeys(RegistryView view, const KeyRecord* record, UINT64* digests)
+{
+    WantedKey* wanted = NULL;
+    int count = 0;
+    KeyRecord now = {};
+    KeyDigest* found = NULL;
+    DWORD error = RecordedNames(record, &wanted, &count);
+    if (error == ERROR_SUCCESS) error = RecordWantedKeys(view, wanted, count, &now);
+    if (error == ERROR_SUCCESS) error = AllocateArray((void**)&found, (size_t)count, sizeof *found);
+    if (error == ERROR_SUCCESS) {
+        int listed = 0;
+        KeyItem item;
+        for (DWORD position = 0, start = 0; listed < count && NextEntryKey(&now, &position, &item);
+             start = position) {
+            DWORD body = start;
+            NextKeyItem(&now, &body, &item);
+            CopyName(item, found[listed].key.name, KEY_NAME_CHARACTERS);
+            found[listed++].digest = DigestEntry(&now, body, item);
+        }
+        qsort(found, (size_t)listed, sizeof *found, CompareWanted);
+        int i = 0;
+        for (DWORD position = 0; NextEntryKey(record, &position, &item); i++) {
+            KeyDigest key;
+            CopyName(item, key.key.name, KEY_NAME_CHARACTERS);
+            const KeyDigest* match = listed ? (const KeyDigest*)bsearch(&key, found, (size_t)listed,
+                                                                        sizeof key, CompareWanted)
+                                            : NULL;
+            digests[i] = match ? match->digest : AbsentDigest;
+        }
+    }
+    if (found) GlobalFree(found);
+    if (wanted) GlobalFree(wanted);
+    FreeKeyRecord(&now);
+    return error;
 }
 
 bool EntryKeysUnchanged(RegistryView view, const KeyRecord* record)
 {
-    int count = 0;
-    RecordedKey* keys = RecordedKeys(record, &count);
-    WantedKey* wanted = (WantedKey*)GlobalAlloc(GPTR, (count > 0 ? count : 1) * sizeof *wanted);
-    KeyRecord now = {};
-    bool unchanged = false;
-    if (keys && wanted) {
-        for (int i = 0; i < count; i++)
-            CopyName(keys[i].item, wanted[i].name, KEY_NAME_CHARACTERS);
-        unchanged =
-            RecordWantedKeys(view, wanted, SortWanted(wanted, count), &now) == ERROR_SUCCESS &&
-            now.size == record->size && memcmp(now.bytes, record->bytes, now.size) == 0;
+    int count = CountEntryKeys(record);
+    UINT64 *now = NULL, *recorded = NULL;
+    bool unchanged =
+        AllocateArray((void**)&now, (size_t)count, sizeof *now) == ERROR_SUCCESS &&
+        AllocateArray((void**)&recorded, (size_t)count, sizeof *recorded) == ERROR_SUCCESS &&
+        DigestEntryKeys(view, record, now) == ERROR_SUCCESS;
+    if (unchanged) {
+        DigestRecordedKeys(record, recorded);
+        unchanged = count == 0 || memcmp(now, recorded, (size_t)count * sizeof *now) == 0;
     }
-    FreeKeyRecord(&now);
-    if (keys) GlobalFree(keys);
-    if (wanted) GlobalFree(wanted);
+    if (now) GlobalFree(now);
+    if (recorded) GlobalFree(recorded);
     return unchanged;
 }
 
-typedef LONG(WINAPI* DeleteKeyExFunction)(HKEY, LPCWSTR, REGSAM, DWORD);
+// Buffers that putting a tree back grows as it goes: a terminated name, and room for a value's
+// data with the bytes after it.
+struct Scratch {
+    wchar_t* name;
+    DWORD nameCapacity;
+    BYTE* data;
+    DWORD dataCapacity;
+};
 
-// Another view's key is deleted only through RegDeleteKeyExW, which 32-bit Windows XP lacks.
-static LONG DeleteOneKey(HKEY parent, const wchar_t* name, RegistryView view)
+static DWORD TerminatedName(Scratch* scratch, const KeyItem& item)
 {
-    if (view == THIS_VIEW) return RegDeleteKeyW(parent, name);
-    static DeleteKeyExFunction deleteKeyEx;
-    if (!deleteKeyEx) {
-        HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
-        if (advapi32)
-            deleteKeyEx = (DeleteKeyExFunction)(void*)GetProcAddress(advapi32, "RegDeleteKeyExW");
-    }
-    return deleteKeyEx ? deleteKeyEx(parent, name, view, 0) : ERROR_PROC_NOT_FOUND;
-}
-
-DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view)
-{
-    HKEY key;
-    DWORD result = (DWORD)RegOpenKeyExW(parent, name, 0, KEY_ALL_ACCESS | view, &key);
-    if (result != ERROR_SUCCESS) return result;
-    // Always ask for index 0: every subkey found is deleted before the next call.
-    for (;;) {
-        wchar_t subkey[KEY_NAME_CHARACTERS];
-        DWORD length = KEY_NAME_CHARACTERS;
-        result = (DWORD)RegEnumKeyExW(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
-        if (result != ERROR_SUCCESS) break;
-        result = DeleteKeyTree(key, subkey, view);
-        if (result != ERROR_SUCCESS) break;
-    }
-    if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
-        result = (DWORD)DeleteOneKey(parent, name, view);
-    RegCloseKey(key);
-    return result;
-}
-
-// Writes the key whose KEY_BEGIN is at *position below parent, with its values and subkeys, and
-// moves past its KEY_END. The key takes name when one is given, else its recorded name.
-static DWORD WriteTree(HKEY parent, const KeyRecord* record, DWORD* position, const wchar_t* name,
-                       RegistryView view)
-{
-    KeyItem item;
-    if (!NextKeyItem(record, position, &item) || item.kind != KEY_BEGIN) return ERROR_INVALID_DATA;
-    wchar_t recorded[KEY_NAME_CHARACTERS];
-    CopyName(item, recorded, KEY_NAME_CHARACTERS);
-    HKEY key;
-    DWORD error =
-        (DWORD)RegCreateKeyExW(parent, name ? name : recorded, 0, NULL, REG_OPTION_NON_VOLATILE,
-                               KEY_ALL_ACCESS | view, NULL, &key, NULL);
+    DWORD error = GrowBlock((void**)&scratch->name, &scratch->nameCapacity,
+                            (item.nameCharacters + 1) * sizeof(wchar_t), 256);
     if (error != ERROR_SUCCESS) return error;
-    for (;;) {
-        DWORD start = *position;
-        if (!NextKeyItem(record, position, &item)) {
-            error = ERROR_INVALID_DATA;
-            break;
-        }
-        if (item.kind == KEY_END) break;
-        if (item.kind == KEY_BEGIN) {
-            *position = start;
-            error = WriteTree(key, record, position, NULL, view);
-        } else if (item.kind == KEY_VALUE) {
-            wchar_t* valueName =
-                (wchar_t*)GlobalAlloc(GMEM_FIXED, (item.nameCharacters + 1) * sizeof(wchar_t));
-            if (!valueName) {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-                break;
-            }
-            memcpy(valueName, item.name, item.nameCharacters * sizeof(wchar_t));
-            valueName[item.nameCharacters] = L'\0';
-            error = (DWORD)RegSetValueExW(key, valueName, 0, item.type, item.data, item.dataSize);
-            GlobalFree(valueName);
-        } else {
-            error = ERROR_INVALID_DATA;
-        }
-        if (error != ERROR_SUCCESS) break;
+    memcpy(scratch->name, item.name, item.nameCharacters * sizeof(wchar_t));
+    scratch->name[item.nameCharacters] = L'\0';
+    return ERROR_SUCCESS;
+}
+
+static DWORD GrowData(Scratch* scratch, DWORD size)
+{
+    if (size > MAXDWORD - 2) return ERROR_ARITHMETIC_OVERFLOW;
+    return GrowBlock((void**)&scratch->data, &scratch->dataCapacity, size + 2, 1024);
+}
+
+// Sets the value to exactly the recorded bytes. The registry stores a string one character
+// longer than it is given when the character after it in memory is a zero, taking it for a
+// forgotten terminator: so the bytes are copied before two that are not zero.
+static DWORD SetValueExactly(HKEY key, Scratch* scratch, const KeyItem& value)
+{
+    DWORD error = TerminatedName(scratch, value);
+    if (error == ERROR_SUCCESS) error = GrowData(scratch, value.dataSize);
+    if (error != ERROR_SUCCESS) return error;
+    memcpy(scratch->data, value.data, value.dataSize);
+    scratch->data[value.dataSize] = scratch->data[value.dataSize + 1] = 0xFF;
+    return (DWORD)RegSetValueExW(key, scratch->name, 0, value.type, scratch->data, value.dataSize);
+}
+
+// A key being put back: read at first, and writable once something is to be written, so that a
+// key whose access list refuses writes is refused only where it differs from the record.
+struct PlacedKey {
+    HKEY key, writable;
+    RegistryView view;
+};
+
+static DWORD Writable(PlacedKey* placed)
+{
+    if (placed->writable) return ERROR_SUCCESS;
+    return (DWORD)RegOpenKeyExW(
+        placed->key, L"", 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY | placed->view, &placed->writable);
+}
+
+static void ClosePlaced(PlacedKey* placed)
+{
+    if (placed->writable) RegCloseKey(placed->writable);
+    if (placed->key) RegCloseKey(placed->key);
+}
+
+static DWORD FirstError(DWORD first, DWORD next)
+{
+    return first != ERROR_SUCCESS ? first : next;
+}
+
+static bool ValueIsAsRecorded(HKEY key, Scratch* scratch, const KeyItem& value)
+{
+    DWORD type = REG_NONE, size = value.dataSize + 1;
+    if (TerminatedName(scratch, value) != ERROR_SUCCESS ||
+        GrowData(scratch, value.dataSize) != ERROR_SUCCESS)
+        return false;
+    return RegQueryValueExW(key, scratch->name, NULL, &type, scratch->data, &size) ==
+               ERROR_SUCCESS &&
+           type == value.type && size == value.dataSize &&
+           memcmp(scratch->data, value.data, size) == 0;
+}
+
+// The first half of putting a key back (item, its KEY_BEGIN, has been taken): the key made when
+// it is missing, or made anew when it stands in other letters, and every recorded value that
+// differs written. It goes on past a failure, so that all it can put back is put back, and moves
+// past the key's KEY_END. The key takes name when one is given, else its recorded name.
+static DWORD PlaceKey(PlacedKey* parent, const Subkeys& siblings, const KeyRecord* record,
+                      DWORD* position, const KeyItem& item, const wchar_t* name, Scratch* scratch)
+{
+    wchar_t target[KEY_NAME_CHARACTERS];
+    if (name)
+        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
+    else
+        CopyName(item, target, KEY_NAME_CHARACTERS);
+    const wchar_t* current = FindSubkey(siblings, target);
+    DWORD error = ERROR_SUCCESS;
+    // A key's letter case cannot be changed: only a key made anew takes the recorded one.
+    if (current && wcscmp(current, target) != 0) {
+        error = DeleteKeyTree(parent->key, current, parent->view);
+        if (error == ERROR_SUCCESS) current = NULL;
     }
-    RegCloseKey(key);
+    PlacedKey placed = {NULL, NULL, parent->view};
+    DWORD opened =
+        current ? (DWORD)RegOpenKeyExW(parent->key, current, 0, KEY_READ | placed.view, &placed.key)
+                : Writable(parent);
+    if (!current && opened == ERROR_SUCCESS)
+        opened = (DWORD)RegCreateKeyExW(parent->writable, target, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                        KEY_READ | placed.view, NULL, &placed.key, NULL);
+    if (opened != ERROR_SUCCESS) {
+        SkipKey(record, position);
+        return FirstError(error, opened);
+    }
+    Subkeys children = {};
+    bool listed = false;
+    KeyItem child;
+    while (NextKeyItem(record, position, &child) && child.kind != KEY_END) {
+        if (child.kind == KEY_BEGIN) {
+            if (!listed) error = FirstError(error, ListSubkeys(placed.key, &children));
+            listed = true;
+            error = FirstError(error,
+                               PlaceKey(&placed, children, record, position, child, NULL, scratch));
+        } else if (!ValueIsAsRecorded(placed.key, scratch, child)) {
+            DWORD written = Writable(&placed);
+            if (written == ERROR_SUCCESS)
+                written = SetValueExactly(placed.writable, scratch, child);
+            error = FirstError(error, written);
+        }
+    }
+    FreeSubkeys(&children);
+    ClosePlaced(&placed);
     return error;
 }
 
-// Makes parent\name as the item at position says: deleted, then written back when it existed.
-static DWORD RestoreKey(HKEY parent, const KeyRecord* record, const RecordedKey& key,
-                        RegistryView view)
+// The recorded value of the key whose items start at body, found as the registry finds values.
+static const KeyItem* FindValue(const KeyRecord* record, DWORD body, const wchar_t* name,
+                                KeyItem* out)
 {
-    wchar_t recorded[KEY_NAME_CHARACTERS];
-    CopyName(key.item, recorded, KEY_NAME_CHARACTERS);
-    DWORD error = DeleteKeyTree(parent, recorded, view);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return error;
-    if (key.item.kind == KEY_ABSENT) return ERROR_SUCCESS;
-    DWORD position = key.position;
-    return WriteTree(parent, record, &position, NULL, view);
+    for (DWORD position = body; NextKeyItem(record, &position, out) && out->kind != KEY_END;) {
+        if (out->kind == KEY_BEGIN)
+            SkipKey(record, &position);
+        else if (SameName(*out, name))
+            return out;
+    }
+    return NULL;
 }
 
-static DWORD CreateToolsMenuKey(RegistryView view, HKEY* key)
+static bool HasSubkey(const KeyRecord* record, DWORD body, const wchar_t* name)
 {
-    char name[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(name, sizeof name);
+    KeyItem item;
+    for (DWORD position = body; NextKeyItem(record, &position, &item) && item.kind != KEY_END;) {
+        if (item.kind != KEY_BEGIN) continue;
+        if (SameName(item, name)) return true;
+        SkipKey(record, &position);
+    }
+    return false;
+}
+
+// The values of placed that the record lacks go, and one that the registry holds under the
+// recorded name in other letters is written anew under that name.
+static DWORD PruneValues(PlacedKey* placed, const KeyRecord* record, DWORD body, Scratch* scratch)
+{
+    DWORD values = 0, longest = 0;
+    DWORD error = (DWORD)RegQueryInfoKeyW(placed->key, NULL, NULL, NULL, NULL, NULL, NULL, &values,
+                                          &longest, NULL, NULL, NULL);
+    if (error == ERROR_SUCCESS)
+        error = GrowBlock((void**)&scratch->name, &scratch->nameCapacity,
+                          (longest + 1) * sizeof(wchar_t), 256);
+    // From the last: a value deleted moves none of those before it.
+    for (DWORD index = values; error == ERROR_SUCCESS && index-- > 0;) {
+        DWORD length = longest + 1;
+        LONG result =
+            RegEnumValueW(placed->key, index, scratch->name, &length, NULL, NULL, NULL, NULL);
+        if (result == ERROR_NO_MORE_ITEMS) continue;
+        if (result != ERROR_SUCCESS) {
+            error = (DWORD)result;
+            break;
+        }
+        KeyItem value;
+        const KeyItem* recorded = FindValue(record, body, scratch->name, &value);
+        bool sameCase = recorded && recorded->nameCharacters == length &&
+                        memcmp(recorded->name, scratch->name, length * sizeof(wchar_t)) == 0;
+        if (sameCase) continue;
+        error = Writable(placed);
+        if (error == ERROR_SUCCESS) error = (DWORD)RegDeleteValueW(placed->writable, scratch->name);
+        if (error == ERROR_SUCCESS && recorded)
+            error = SetValueExactly(placed->writable, scratch, *recorded);
+    }
+    return error;
+}
+
+// The second half (item, its KEY_BEGIN, has been taken): whatever the key holds that the record
+// lacks is deleted, and nothing the record holds. It goes on past a failure and moves past the
+// key's KEY_END.
+static DWORD PruneKey(HKEY parent, const KeyRecord* record, DWORD* position, const KeyItem& item,
+                      const wchar_t* name, RegistryView view, Scratch* scratch)
+{
+    wchar_t target[KEY_NAME_CHARACTERS];
+    if (name)
+        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
+    else
+        CopyName(item, target, KEY_NAME_CHARACTERS);
+    DWORD body = *position;
+    PlacedKey placed = {NULL, NULL, view};
+    DWORD error = (DWORD)RegOpenKeyExW(parent, target, 0, KEY_READ | view, &placed.key);
+    if (error != ERROR_SUCCESS) {
+        SkipKey(record, position);
+        return error;
+    }
+    error = PruneValues(&placed, record, body, scratch);
+    Subkeys children = {};
+    error = FirstError(error, ListSubkeys(placed.key, &children));
+    for (int i = 0; i < children.count; i++)
+        if (!HasSubkey(record, body, children.names[i].name))
+            error = FirstError(error, DeleteKeyTree(placed.key, children.names[i].name, view));
+    FreeSubkeys(&children);
+    KeyItem child;
+    while (NextKeyItem(record, position, &child) && child.kind != KEY_END)
+        if (child.kind == KEY_BEGIN)
+            error = FirstError(error,
+                               PruneKey(placed.key, record, position, child, NULL, view, scratch));
+    ClosePlaced(&placed);
+    return error;
+}
+
+// Puts the record's entry keys back below the Tools Menu key of view, each under names[i] when
+// names is given: first everything the record holds is made and written, then what it lacks is
+// deleted, so that a failure on the way never costs a recorded value.
+static DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* const* names)
+{
+    bool bringsKeys = false;
+    KeyItem item;
+    for (DWORD position = 0; NextEntryKey(record, &position, &item);)
+        bringsKeys |= item.kind == KEY_BEGIN;
+    PlacedKey menu = {NULL, NULL, view};
+    // Only a record that brings a key back needs the Tools Menu key made.
+    DWORD error = bringsKeys ? CreateToolsMenuKey(view, KEY_READ, &menu.key)
+                             : OpenToolsMenuKey(view, KEY_READ, &menu.key);
+    if (error == ERROR_FILE_NOT_FOUND && !bringsKeys) return ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) return error;
-    return (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS | view, NULL, key, NULL);
+    Scratch scratch = {};
+    Subkeys entries = {};
+    error = ListSubkeys(menu.key, &entries);
+    int i = 0;
+    for (DWORD position = 0; NextKeyItem(record, &position, &item); i++) {
+        const wchar_t* name = names ? names[i] : NULL;
+        if (item.kind == KEY_BEGIN)
+            error = FirstError(error,
+                               PlaceKey(&menu, entries, record, &position, item, name, &scratch));
+    }
+    i = 0;
+    for (DWORD position = 0; NextKeyItem(record, &position, &item); i++) {
+        const wchar_t* name = names ? names[i] : NULL;
+        if (item.kind == KEY_BEGIN) {
+            error = FirstError(error,
+                               PruneKey(menu.key, record, &position, item, name, view, &scratch));
+        } else if (item.kind == KEY_ABSENT) {
+            wchar_t absent[KEY_NAME_CHARACTERS];
+            CopyName(item, absent, KEY_NAME_CHARACTERS);
+            DWORD deleted = DeleteKeyTree(menu.key, name ? name : absent, view);
+            if (deleted != ERROR_FILE_NOT_FOUND) error = FirstError(error, deleted);
+        }
+    }
+    FreeSubkeys(&entries);
+    ClosePlaced(&menu);
+    if (scratch.name) GlobalFree(scratch.name);
+    if (scratch.data) GlobalFree(scratch.data);
+    return error;
 }
 
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record)
 {
-    int count = 0;
-    RecordedKey* keys = RecordedKeys(record, &count);
-    if (!keys) return ERROR_NOT_ENOUGH_MEMORY;
-    HKEY menuKey = NULL;
-    // Only a record that brings a key back needs the Tools Menu key made.
-    bool needed = false;
-    for (int i = 0; i < count; i++)
-        needed |= keys[i].item.kind == KEY_BEGIN;
-    DWORD error = needed ? CreateToolsMenuKey(view, &menuKey)
-                         : OpenToolsMenuKey(view, KEY_ALL_ACCESS, &menuKey);
-    if (error == ERROR_FILE_NOT_FOUND && !needed) {
-        error = ERROR_SUCCESS; // nothing there, so nothing the command made is left
-    } else if (error == ERROR_SUCCESS) {
-        for (int i = count - 1; i >= 0 && error == ERROR_SUCCESS; i--)
-            error = RestoreKey(menuKey, record, keys[i], view);
-        RegCloseKey(menuKey);
-    }
-    GlobalFree(keys);
+    DWORD error = PlaceEntryKeys(view, record, NULL);
+    // The keys above the entries that the command made go again, each only while empty.
+    if (error == ERROR_SUCCESS && record->missingAbove > 0)
+        RemoveMadeMenuKeys(view, record->missingAbove);
     return error;
 }
 
@@ -464,20 +753,13 @@ DWORD CopyEntryKey(const char* name, RegistryView view)
         error = ERROR_FILE_NOT_FOUND;
     if (error == ERROR_SUCCESS && !NextKeyItem(&target, &targetPosition, &to))
         error = ERROR_INVALID_DATA;
-    HKEY menuKey = NULL;
-    if (error == ERROR_SUCCESS) error = CreateToolsMenuKey(view, &menuKey);
     if (error == ERROR_SUCCESS) {
-        // An entry that is there already is replaced whole and keeps its letter case, as any
-        // entry written over does.
+        // An entry that is there already becomes the copy in place and keeps its letter case,
+        // as any entry written over does.
         wchar_t targetName[KEY_NAME_CHARACTERS];
-        CopyName(to, targetName, KEY_NAME_CHARACTERS);
-        error = DeleteKeyTree(menuKey, targetName, view);
-        if (error == ERROR_FILE_NOT_FOUND) error = ERROR_SUCCESS;
-        sourcePosition = 0;
-        if (error == ERROR_SUCCESS)
-            error = WriteTree(menuKey, &source, &sourcePosition,
-                              to.kind == KEY_BEGIN ? targetName : NULL, view);
-        RegCloseKey(menuKey);
+        CopyName(to.kind == KEY_BEGIN ? to : from, targetName, KEY_NAME_CHARACTERS);
+        const wchar_t* override[] = {targetName};
+        error = PlaceEntryKeys(view, &source, override);
     }
     FreeKeyRecord(&source);
     FreeKeyRecord(&target);

@@ -4,10 +4,8 @@
 // reports nothing: its caller does.
 #include <windows.h>
 
-// An entry's texts are held in 260 bytes; a key path, the Tools Menu key + "\" + name, in 520.
-enum { TOOL_TEXT_SIZE = 260, TOOL_KEY_PATH_SIZE = 520 };
-// The longest key name the registry allows, 255 UTF-16 characters, and its terminator.
-enum { KEY_NAME_CHARACTERS = 256 };
+// An entry's texts are held in 260 bytes.
+enum { TOOL_TEXT_SIZE = 260 };
 
 // The names of an entry's values, as Cakewalk reads them; the INI export names its keys after them.
 extern const char ExePathValue[];
@@ -73,25 +71,43 @@ DWORD DeleteToolEntry(const char* name);
 // registry's order, and every subkey, depth first; or the fact that the key did not exist. Names
 // are UTF-16, as the registry's: nothing is converted through code page 932. One growing block of
 // the global heap, owned by whoever filled it, who frees it with FreeKeyRecord.
+// missingAbove counts the keys above the entries that were missing when it was made: 1 for the
+// Tools Menu key, 2 for its parent too.
 struct KeyRecord {
     BYTE* bytes;
     DWORD size, capacity;
+    int missingAbove;
 };
 // Grows a block of the global heap (null at first) to hold at least needed bytes, doubling from
-// first; ERROR_NOT_ENOUGH_MEMORY leaves the block as it was. Records, findings and the texts built
-// from them all grow this way.
+// first. ERROR_NOT_ENOUGH_MEMORY when there is no memory for it now, ERROR_ARITHMETIC_OVERFLOW
+// when the block could never be had (past 2 GB, or half of what the process may address); either
+// leaves the block as it was. Records, findings and the texts built from them all grow this way.
 DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first);
+// count elements of size bytes, zero-filled, from the global heap (one when count is 0), which the
+// caller frees; ERROR_ARITHMETIC_OVERFLOW when they would not fit a DWORD of bytes.
+DWORD AllocateArray(void** block, size_t count, size_t size);
 void FreeKeyRecord(KeyRecord* record);
 // Appends to record the key of each name's first part (names of one key in any letter case are
 // recorded once), in the registry's order, then the keys that do not exist. ERROR_SUCCESS, or the
-// error that kept a tree from being read whole (a refused subkey, no memory), with record freed.
+// error that kept a tree from being read whole (a refused subkey, no memory: GrowBlock's two), with
+// record freed.
 DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, KeyRecord* record);
-// Makes each recorded entry key of view as it was recorded, the last one first: the key as it is
-// now is deleted with its tree, and a key that existed is written back whole. Safe to repeat.
-// ERROR_SUCCESS or the first error, after which the keys before it in the record stay as they are.
+// Makes each recorded entry key of view as it was recorded, in place: missing keys are made and
+// the recorded values that differ written, then the values and subkeys the record lacks deleted;
+// only a key that is missing or stands in other letters is made anew. Each key is opened with the
+// access its step needs, and the walk goes on past a failure, so that everything that can be put
+// back is, and nothing the record holds is ever deleted. The keys above the entries that were
+// missing go again when empty. Safe to repeat; ERROR_SUCCESS or the first error.
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
-// Whether the recorded entry keys of view are still exactly as recorded.
+// Whether the recorded entry keys of view still digest as recorded.
 bool EntryKeysUnchanged(RegistryView view, const KeyRecord* record);
+// The entry keys of a record, one 64-bit digest each, in the record's order, over the whole tree
+// with its values and subkeys taken in any order (the registry re-adds a value written again at
+// its end). DigestEntryKeys digests the keys of those names as view holds them now: ERROR_SUCCESS
+// or the error that kept them from being read whole.
+int CountEntryKeys(const KeyRecord* record);
+void DigestRecordedKeys(const KeyRecord* record, UINT64* digests);
+DWORD DigestEntryKeys(RegistryView view, const KeyRecord* record, UINT64* digests);
 // Whether view's Tools Menu holds the entry key of name (its first part), in any letter case.
 bool EntryKeyExists(RegistryView view, const char* name);
 // Copies the entry key of name (its first part) with its whole tree from this view into view,
@@ -108,21 +124,28 @@ DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters);
 
 // Why an entry may be missing from Cakewalk's menu: plain records that the report words, in the
 // report's order. name is the entry's (cut, with "?" for what code page 932 lacks); detail a
-// path (expanded when stored as REG_EXPAND_SZ) or a value's name; type a value's type.
+// path (expanded when stored as REG_EXPAND_SZ) or a value's name; type a value's type, or the
+// error that kept a key from being read.
 enum FindingKind {
-    FOUND_ONLY_OTHER,      // only in the other view's menu
-    FOUND_ONLY_HERE,       // only in this view's menu
-    FOUND_OTHER_PATH,      // in both, with another ExePath there (detail)
-    FOUND_VIRTUAL_ENTRY,   // in the per-user copy of the 32-bit menu
-    FOUND_VIRTUAL_HIDES,   // ... and in the 32-bit menu too, which the copy wins over
-    FOUND_ONLY_SUBKEYS,    // a key with subkeys and no value: made by a name with a backslash
-    FOUND_EMPTY_PATH,      // ExePath missing or empty
-    FOUND_QUOTED_PATH,     // ExePath in quotation marks, which no file name holds
-    FOUND_NETWORK_PATH,    // on a server (UNC or a network drive): not probed, it could stall
-    FOUND_NO_DRIVE,        // on a drive letter this elevated session does not have
-    FOUND_NO_PROGRAM,      // names no file
-    FOUND_EMPTY_MENU_TEXT, // MenuText missing or empty
-    FOUND_NOT_TEXT,        // ExePath, MenuText or StatusBarText of a type other than text
+    FOUND_ONLY_OTHER,          // only in the other view's menu
+    FOUND_ONLY_HERE,           // only in this view's menu
+    FOUND_OTHER_PATH,          // in both, with another ExePath there (detail)
+    FOUND_VIRTUAL_ENTRY,       // in the per-user copy of the 32-bit menu
+    FOUND_VIRTUAL_HIDES,       // ... and in the 32-bit menu too, which the copy wins over
+    FOUND_UNREADABLE,          // the entry's key could not be read (type: the error)
+    FOUND_ONLY_SUBKEYS,        // a key with subkeys and no value: made by a name with a backslash
+    FOUND_EMPTY_PATH,          // ExePath missing or empty
+    FOUND_QUOTED_PATH,         // ExePath in quotation marks, which no file name holds
+    FOUND_NETWORK_PATH,        // on a server (UNC or a network drive): not probed, it could stall
+    FOUND_NO_DRIVE,            // on a drive letter this elevated session does not have
+    FOUND_PATH_TOO_LONG,       // 260 bytes or more: no program starts by it
+    FOUND_RELATIVE_PATH,       // a folder without a drive, or a drive without a folder: the host's
+    FOUND_NO_PROGRAM,          // names no file
+    FOUND_BARE_NOT_FOUND,      // a name without a folder, in none of the places below
+    FOUND_BARE_IN_APP_PATHS,   // ... that App Paths sends to detail
+    FOUND_BARE_ON_SEARCH_PATH, // ... found as detail in a system folder or along PATH
+    FOUND_EMPTY_MENU_TEXT,     // MenuText missing or empty
+    FOUND_NOT_TEXT,            // ExePath, MenuText or StatusBarText of a type other than text
 };
 struct Finding {
     FindingKind kind;
@@ -136,7 +159,7 @@ struct MenuDiagnosis {
     char path[DIAGNOSIS_PATH_SIZE], otherPath[DIAGNOSIS_PATH_SIZE],
         virtualPath[DIAGNOSIS_PATH_SIZE];
     DWORD access;     // ERROR_SUCCESS, or why this copy may not write its menu
-    bool exists;      // this view's Tools Menu key exists
+    bool exists;      // this view's Tools Menu key exists, as a reader sees it
     int entries;      // and holds that many entries
     bool otherExists; // 64-bit Windows: the other view's key exists
     int otherEntries;
@@ -147,10 +170,13 @@ struct MenuDiagnosis {
     DWORD capacity; // in bytes
     DWORD error;    // ERROR_NOT_ENOUGH_MEMORY when findings had to be left out
 };
-// Reads, changes nothing: this view's menu and whether this copy may write it (the key, or its
-// nearest existing parent, opened with the access the list uses), the other view's, the current
-// user's per-user copy, and each entry of this view's menu. ERROR_SUCCESS, or the error that kept
-// this view's menu from being read.
+// Reads, changes nothing, with the access a standard account has: this view's menu (its entries
+// as a reader lists them) and whether this copy may write it (the key, or its nearest existing
+// parent, opened with the access the list uses), the other view's, the current user's per-user
+// copy, and each entry of this view's menu, whose values are read whole. A program named without
+// a folder is looked for only where the host's launch may look (App Paths, the system folders,
+// PATH), never in this program's folder or current directory. ERROR_SUCCESS, or the error that
+// kept this view's menu from being read.
 DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis);
 void FreeDiagnosis(MenuDiagnosis* diagnosis);
 
@@ -166,11 +192,10 @@ struct KeyItem {
     DWORD dataSize;
 };
 bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item);
+// The next entry key of a record, its KEY_BEGIN or KEY_ABSENT, moving past its whole tree.
+bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item);
 
 // Seams for the tests only.
-// the Tools Menu key + "\" + name into size bytes; ERROR_INVALID_NAME for a name with an empty
-// part, ERROR_FILENAME_EXCED_RANGE, with the buffer zeroed, when it does not fit.
-DWORD BuildToolKeyPath(const char* name, char* path, DWORD size);
 // Records and icons alive right now: a refresh must leave as many as it found.
 extern LONG LiveToolEntryCount;
 extern LONG LiveToolIconCount;

@@ -3,13 +3,29 @@
 #include <windows.h>
 #include "store/store.h"
 
+// A key path, the Tools Menu key + "\" + name, is held in 520 bytes.
+enum { TOOL_KEY_PATH_SIZE = 520 };
+// The longest key name the registry allows, 255 UTF-16 characters, and its terminator.
+enum { KEY_NAME_CHARACTERS = 256 };
+
 // "Software\Cakewalk Music Software\Tools Menu", from the program's own resources.
 enum { TOOLS_MENU_KEY_SIZE = 100 };
 DWORD LoadToolsMenuKey(char* buffer, DWORD size);
 // The same in UTF-16, for the functions that walk key trees.
 DWORD LoadToolsMenuKeyW(wchar_t* buffer, DWORD characters);
-// The Tools Menu key of view with the given access; the caller closes it.
+// The Tools Menu key of view with the given access, opened or made with its parents; the caller
+// closes it.
 DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key);
+DWORD CreateToolsMenuKey(RegistryView view, REGSAM access, HKEY* key);
+// How many of the Tools Menu key and the keys above it, from the bottom, view lacks: 0, 1 (the
+// Tools Menu key), 2 (also Cakewalk Music Software).
+int MissingMenuKeys(RegistryView view);
+// Deletes the Tools Menu key and the keys above it, from the bottom, at most count of them and
+// each only while it holds no value and no subkey.
+DWORD RemoveMadeMenuKeys(RegistryView view, int count);
+// the Tools Menu key + "\" + name into size bytes; ERROR_INVALID_NAME for a name with an empty
+// part, ERROR_FILENAME_EXCED_RANGE, with the buffer zeroed, when it does not fit.
+DWORD BuildToolKeyPath(const char* name, char* path, DWORD size);
 // The text in UTF-16 as the registry's A functions would take it (the ANSI code page);
 // ERROR_INSUFFICIENT_BUFFER or ERROR_NO_UNICODE_TRANSLATION.
 DWORD ToWide(const char* text, wchar_t* out, DWORD characters);
@@ -17,5 +33,6 @@ DWORD ToWide(const char* text, wchar_t* out, DWORD characters);
 // backslash is one only where a character of that code page starts (ソ and 表 end in 0x5C).
 const char* NextAnsiCharacter(const char* p);
 // Deletes parent\name with every subkey, through the UTF-16 functions so that no name, however
-// long in code page 932 or outside it, stops the walk half-way.
+// long in code page 932 or outside it, stops the walk half-way. Each key is opened only to be
+// walked: deleting it asks for DELETE on it alone.
 DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view);

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <string.h>
 #include <wchar.h>
-#include "res/resource.h"
 #include "store/store.h"
 #include "store/store_private.h"
 
@@ -14,76 +13,6 @@ static const char TypeValue[] = "Type";
 
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
-
-DWORD LoadToolsMenuKey(char* buffer, DWORD size)
-{
-    buffer[0] = '\0';
-    // The key is a resource of the program's own module, whoever asks for it.
-    if (LoadStringA(GetModuleHandleA(NULL), IDS_TOOLS_MENU_KEY, buffer, (int)size) > 0)
-        return ERROR_SUCCESS;
-    DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_RESOURCE_NAME_NOT_FOUND;
-}
-
-DWORD LoadToolsMenuKeyW(wchar_t* buffer, DWORD characters)
-{
-    char key[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
-    return error == ERROR_SUCCESS ? ToWide(key, buffer, characters) : error;
-}
-
-DWORD ToWide(const char* text, wchar_t* out, DWORD characters)
-{
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, (int)characters) > 0)
-        return ERROR_SUCCESS;
-    out[0] = L'\0';
-    DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_NO_UNICODE_TRANSLATION;
-}
-
-DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key)
-{
-    char name[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(name, sizeof name);
-    if (error != ERROR_SUCCESS) return error;
-    return (DWORD)RegOpenKeyExA(HKEY_LOCAL_MACHINE, name, 0, access | view, key);
-}
-
-const char* NextAnsiCharacter(const char* p)
-{
-    return IsDBCSLeadByte((BYTE)p[0]) && p[1] ? p + 2 : p + 1;
-}
-
-// An empty part would make the path name the Tools Menu key itself ("", "\"), or a key that
-// Windows and Wine read differently ("a\\b").
-static bool HasEmptyPart(const char* name)
-{
-    bool partEmpty = true;
-    for (const char* p = name; *p; p = NextAnsiCharacter(p)) {
-        if (*p == '\\') {
-            if (partEmpty) return true;
-            partEmpty = true;
-        } else {
-            partEmpty = false;
-        }
-    }
-    return partEmpty;
-}
-
-DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
-{
-    ZeroMemory(path, size);
-    if (HasEmptyPart(name)) return ERROR_INVALID_NAME;
-    char key[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
-    if (error != ERROR_SUCCESS) return error;
-    size_t keyLength = strlen(key), nameLength = strlen(name);
-    if (keyLength + 1 + nameLength + 1 > size) return ERROR_FILENAME_EXCED_RANGE;
-    memcpy(path, key, keyLength);
-    path[keyLength] = '\\';
-    memcpy(path + keyLength + 1, name, nameLength + 1);
-    return ERROR_SUCCESS;
-}
 
 // Another program may have stored a value of any type or one without its terminator; the field
 // is always a terminated string, and a value that does not fit leaves it empty.
@@ -115,8 +44,9 @@ static NameState NameOfKey(const wchar_t* keyName, char* name, DWORD size)
 static void ReadEntryValues(HKEY menuKey, const wchar_t* keyName, ToolEntry* entry)
 {
     HKEY key;
-    // By the UTF-16 name: the texts are those of this key even when its listed name is not.
-    if (RegOpenKeyExW(menuKey, keyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    // By the UTF-16 name: the texts are those of this key even when its listed name is not. Read
+    // only: an installer's key that refuses its deletion still shows what it holds.
+    if (RegOpenKeyExW(menuKey, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
     ReadText(key, ExePathValue, entry->path, sizeof entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
@@ -177,9 +107,10 @@ static bool TextFits(HKEY key, const char* valueName, const wchar_t* wideValueNa
         text[size] = '\0';
     else if (text[TOOL_TEXT_SIZE - 1] != '\0')
         return false;
-    wchar_t stored[TOOL_TEXT_SIZE], listed[TOOL_TEXT_SIZE];
+    // As many characters as the field holds bytes, and a terminator the value may lack.
+    wchar_t stored[TOOL_TEXT_SIZE + 1], listed[TOOL_TEXT_SIZE];
     ZeroMemory(stored, sizeof stored);
-    size = sizeof stored - sizeof stored[0]; // room for a terminator the value may lack
+    size = sizeof stored - sizeof stored[0];
     if (RegQueryValueExW(key, wideValueName, NULL, NULL, (BYTE*)stored, &size) != ERROR_SUCCESS)
         return false;
     return ToWide(text, listed, TOOL_TEXT_SIZE) == ERROR_SUCCESS && wcscmp(stored, listed) == 0;
@@ -190,7 +121,7 @@ bool ToolTextsFit(const char* name)
     char path[TOOL_KEY_PATH_SIZE];
     HKEY key;
     if (BuildToolKeyPath(name, path, sizeof path) != ERROR_SUCCESS) return false;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     bool fits = TextFits(key, ExePathValue, L"ExePath") &&
                 TextFits(key, MenuTextValue, L"MenuText") &&
@@ -207,7 +138,7 @@ void FreeToolEntry(ToolEntry* entry)
     LiveToolEntryCount--;
 }
 
-// Not examined: a key that could be created or opened with full access takes its values.
+// Not examined: a key that could be created or opened for its values takes them.
 static void WriteText(HKEY key, const char* valueName, const char* text)
 {
     RegSetValueExA(key, valueName, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
@@ -222,8 +153,9 @@ DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
     HKEY key;
     DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);
     if (result != ERROR_SUCCESS) return result;
+    // Only what the values need: an installer's key that refuses its deletion still takes them.
     result = (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, NULL, &key, NULL);
+                                    KEY_SET_VALUE, NULL, &key, NULL);
     if (result != ERROR_SUCCESS) return result;
     WriteText(key, ExePathValue, path);
     WriteText(key, MenuTextValue, menuText);

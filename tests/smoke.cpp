@@ -446,6 +446,23 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
               "(DLL \"shell32\" \"ShellExecuteA\" (DLL \"user32\" \"GetDesktopWindow\") \"open\" "
               "\"C:\\ソフト\\表.exe\" \"\" \"\" 1)",
               ReadFileBytes(cal));
+
+    // The backup names the key of the menu this build edits: restored by the system's registry
+    // editor, a 64-bit program, it fills that menu again and no other.
+    const std::string menu = Tree(), reg = TempFile("korvanel-smoke.reg");
+    Menu('F', 'B');
+    ChooseFile(app, WaitForDialog(app.main, "[ツール] メニューのバックアップ"), reg);
+    ClearToolsMenu();
+    std::string line = "regedit.exe /s \"" + reg + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION regedit{};
+    ASSERT_TRUE(
+        CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &regedit));
+    WaitForSingleObject(regedit.hProcess, 30000);
+    CloseHandle(regedit.hProcess);
+    CloseHandle(regedit.hThread);
+    EXPECT_EQ(menu, Tree());
 }
 
 TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
@@ -471,15 +488,26 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     Keys({VK_CONTROL, 'D'});
     Answer(app, IDYES);
     EXPECT_EQ(Strings{"Other"}, Subkeys());
+    // An installer writes the entry again: undo names it and, told No, leaves it alone.
+    PutEntry("Wave", Notepad, "Installed", "");
+    const std::string installed = Tree("Wave");
+    Menu('T', 'U');
+    Box box = Answer(app, IDNO);
+    EXPECT_EQ("元に戻す", box.caption);
+    EXPECT_EQ(0u, box.text.find("'Wave'\nこれらのツールは、この操作のあとで")) << box.text;
+    EXPECT_EQ(installed, Tree("Wave"));
     Menu('F', 'I');
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルの取り込み"), ini);
-    EXPECT_EQ((Strings{"Added", "Other", "WAVE"}), Subkeys());
+    EXPECT_EQ((Strings{"Added", "Other", "Wave"}), Subkeys());
 
-    // Newest first: the import as one step, then the delete, brought back and selected.
+    // Newest first: the import as one step, asking nothing, then the delete, brought back over
+    // the installer's entry once the user says so, and selected.
     Menu('T', 'U');
-    EXPECT_TRUE(Eventually([&] { return Subkeys() == Strings{"Other"}; }));
+    EXPECT_TRUE(Eventually([&] { return Subkeys() == (Strings{"Other", "Wave"}); }));
+    EXPECT_EQ(installed, Tree("Wave"));
     Sync(app.main);
     Menu('T', 'U');
+    EXPECT_EQ("元に戻す", Answer(app, IDYES).caption);
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
     Sync(app.main);
     EXPECT_EQ("Wave", Fields(app)[0]);
@@ -493,7 +521,7 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     const std::string otherBefore = Tree();
     View = thisView;
     Menu('T', 'C');
-    Box box = Answer(app, IDYES);
+    box = Answer(app, IDYES);
     EXPECT_EQ("コピーの確認", box.caption);
     EXPECT_NE(std::string::npos, box.text.find("ビット版 Cakewalk のメニューに登録されています"));
     EXPECT_EQ("情報", Answer(app, IDOK).caption);

@@ -9,6 +9,8 @@
 
 using namespace support;
 
+static const char MenuKeyPath[] = "Software\\Cakewalk Music Software\\Tools Menu";
+
 TEST(Store, OddValuesNeverYieldUnterminatedText)
 {
     ClearToolsMenu();
@@ -156,7 +158,8 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
     PutEntry("Quoted", "\"C:\\windows\\notepad.exe\"", "Q", "");
     PutEntry("Server", "\\\\server\\share\\tool.exe", "S", "");
     PutEntry("NoDrive", "Q:\\tool.exe", "N", "");
-    PutEntry("Bare", "notepad.exe", "", ""); // found on the search path
+    PutEntry("Bare", "notepad", "", "");           // found on the search path, ".exe" added
+    PutEntry("Beside", "unit_tests.exe", "b", ""); // this program's folder is none of the host's
     HKEY key = CreateKey("Typed");
     RegSetValueExA(key, "ExePath", 0, REG_EXPAND_SZ, (const BYTE*)"%SystemRoot%\\notepad.exe", 25);
     RegSetValueExA(key, "MenuText", 0, REG_DWORD, (const BYTE*)"\x01\0\0\0", 4);
@@ -171,17 +174,29 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
     MenuDiagnosis diagnosis;
     ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
     EXPECT_EQ(ERROR_SUCCESS, diagnosis.access);
-    EXPECT_EQ(8, diagnosis.entries);
+    EXPECT_EQ(9, diagnosis.entries);
     EXPECT_EQ(2, diagnosis.otherEntries);
     EXPECT_EQ(2, diagnosis.virtualEntries);
     EXPECT_STREQ("HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Cakewalk Music Software\\Tools Menu",
                  diagnosis.otherPath);
-    std::vector<std::string> expected = {
-        "0 Only32", "1 Bare",   "1 Gone",   "1 Nested", "1 NoDrive", "1 Quoted",
-        "1 Server", "1 Typed",  "10 Gone",  "11 Bare",  "12 Typed",  "2 Fine",
-        "3 Copied", "4 Only32", "5 Nested", "7 Quoted", "8 Server",  "9 NoDrive"};
-    EXPECT_EQ(expected, FindingNames(diagnosis));
+    const std::string expected[] = {
+        "0 Only32", "1 Bare",  "1 Beside",   "1 Gone",   "1 Nested",  "1 NoDrive", "1 Quoted",
+        "1 Server", "1 Typed", "10 NoDrive", "13 Gone",  "14 Beside", "16 Bare",   "17 Bare",
+        "18 Typed", "2 Fine",  "3 Copied",   "4 Only32", "6 Nested",  "8 Quoted",  "9 Server"};
+    EXPECT_EQ(Strings(std::begin(expected), std::end(expected)), FindingNames(diagnosis));
     FreeDiagnosis(&diagnosis);
+    // An account that may only read the menu: it is there, with its entries, and not writable.
+    {
+        AccessList readOnly("", "O:BAD:(A;;0x60019;;;WD)");
+        HKEY refused = NULL;
+        ASSERT_EQ(ERROR_ACCESS_DENIED,
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, MenuKeyPath, 0, KEY_ALL_ACCESS, &refused));
+        ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
+        EXPECT_TRUE(diagnosis.exists);
+        EXPECT_EQ(9, diagnosis.entries);
+        EXPECT_EQ(ERROR_ACCESS_DENIED, diagnosis.access);
+        FreeDiagnosis(&diagnosis);
+    }
     // No menu yet: whether it may be written is asked of the nearest key there is.
     ClearToolsMenu();
     ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
@@ -190,6 +205,80 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
     FreeDiagnosis(&diagnosis);
     RegDeleteTreeA(HKEY_CURRENT_USER, copyKey);
     View = KEY_WOW64_32KEY;
+    ClearToolsMenu();
+    View = 0;
+}
+
+// Through the registry functions as another program would use them: a string without its
+// terminator keeps exactly its bytes (the data is followed by bytes that are not zero).
+static void SetRaw(HKEY key, const wchar_t* name, const std::string& bytes)
+{
+    std::string data = bytes + "\xFF\xFF";
+    RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)data.data(), (DWORD)bytes.size());
+}
+
+static HWND MainWindowHere()
+{
+    AppInstance = GetModuleHandleA(NULL);
+    return CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), GetDesktopWindow(),
+                              MainDialogProc, 0);
+}
+
+// The main window runs in this process, so that each step is the command's own.
+TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedStrings)
+{
+    ClearToolsMenu();
+    PutEntry("Wave", "C:\\windows\\regedit.exe", "&Wave", "");
+    for (const char* name : {"A", "Locked", "Z"}) {
+        HKEY key = CreateKey(std::string("Wave\\") + name);
+        RegSetValueExA(key, "v", 0, REG_SZ, (const BYTE*)name, 2);
+        RegCloseKey(key);
+    }
+    // An even and an odd length, the odd one ending in 00 and last before a subkey in the record.
+    PutEntry("Text", "p", "m", "s");
+    HKEY key = CreateKey("Text\\Sub");
+    RegCloseKey(key);
+    key = CreateKey("Text");
+    SetRaw(key, L"Even", std::string("a\0b\0", 4));
+    SetRaw(key, L"zOdd", std::string("a\0b\0\0", 5));
+    RegCloseKey(key);
+    EXPECT_EQ(std::string::npos, Tree("Text").find("\"zOdd\"=1:61006200\n")) << Tree("Text");
+    ASSERT_NE(std::string::npos, Tree("Text").find("\"zOdd\"=1:6100620000\n"));
+    AccessList locked("Wave\\Locked", "O:SYD:(D;;0x10000;;;WD)(A;;KA;;;WD)");
+    key = NULL;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(MenuKeyPath) + "\\Wave").c_str(), 0,
+                  KEY_ALL_ACCESS, &key);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyExA(key, "Locked", 0, 0));
+    RegCloseKey(key);
+    const std::string before = Tree();
+
+    HWND window = MainWindowHere();
+    ASSERT_NE((HWND)NULL, window);
+    BoxAnswers boxes(IDNO);
+    const char* wave[] = {"Wave"};
+    const char* text[] = {"Text"};
+    // A delete that stops half-way is one step, undone whole; so is a register over the entry.
+    ASSERT_TRUE(BeginUndoStep(window, UNDO_DELETE, "Wave", THIS_VIEW, wave, 1));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, DeleteToolEntry("Wave"));
+    EndUndoStep(false);
+    EXPECT_EQ((Strings{"Locked", "Z"}), Subkeys("Wave"));
+    UndoLastStep(window);
+    EXPECT_EQ(before, Tree());
+    ASSERT_TRUE(BeginUndoStep(window, UNDO_REGISTER, "Wave", THIS_VIEW, wave, 1));
+    EXPECT_EQ(ERROR_SUCCESS, WriteToolEntry("Wave", "C:\\new.exe", "New", ""));
+    EndUndoStep(true);
+    UndoLastStep(window);
+    EXPECT_EQ(before, Tree());
+    ASSERT_TRUE(BeginUndoStep(window, UNDO_DELETE, "Text", THIS_VIEW, text, 1));
+    EXPECT_EQ(ERROR_SUCCESS, DeleteToolEntry("Text"));
+    EndUndoStep(true);
+    UndoLastStep(window);
+    EXPECT_EQ(before, Tree());
+    EXPECT_EQ(ERROR_SUCCESS, CopyEntryKey("Text", OtherView()));
+    EXPECT_EQ(Tree("Text"), Tree("Text", OtherView()));
+    EXPECT_EQ(Strings(), boxes.texts);
+    DestroyWindow(window);
+    View = OtherView();
     ClearToolsMenu();
     View = 0;
 }

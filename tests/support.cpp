@@ -1,4 +1,5 @@
 #include "tests/support.h"
+#include <sddl.h>
 #include <stdio.h>
 #include <fstream>
 #include <iterator>
@@ -133,6 +134,57 @@ std::string Tree(const std::string& path, REGSAM view)
     DumpTree(key, "", view, out);
     RegCloseKey(key);
     return out;
+}
+
+static void SetAccessList(const std::string& path, const char* sddl)
+{
+    HKEY key = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, (MenuKey + (path.empty() ? "" : "\\" + path)).c_str(), 0,
+                  WRITE_DAC | WRITE_OWNER | View, &key);
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, NULL);
+    RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    RegCloseKey(key);
+}
+
+AccessList::AccessList(const std::string& path, const char* sddl) : path(path)
+{
+    SetAccessList(path, sddl);
+}
+
+AccessList::~AccessList()
+{
+    SetAccessList(path, "O:BAD:(A;;KA;;;WD)");
+}
+
+static BoxAnswers* Answering;
+static HHOOK AnswerHook;
+
+static LRESULT CALLBACK AnswerBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT* message = (const CWPRETSTRUCT*)lParam;
+    char name[16] = "";
+    if (code == HC_ACTION && message->message == WM_INITDIALOG && Answering &&
+        GetClassNameA(message->hwnd, name, sizeof name) && strcmp(name, "#32770") == 0) {
+        char text[4096] = "";
+        GetDlgItemTextA(message->hwnd, 0xFFFF, text, sizeof text);
+        Answering->texts.push_back(text);
+        PostMessageA(message->hwnd, WM_COMMAND, (WPARAM)(INT_PTR)Answering->button, 0);
+    }
+    return CallNextHookEx(AnswerHook, code, wParam, lParam);
+}
+
+BoxAnswers::BoxAnswers(int button) : button(button)
+{
+    Answering = this;
+    AnswerHook = SetWindowsHookExA(WH_CALLWNDPROCRET, AnswerBox, NULL, GetCurrentThreadId());
+}
+
+BoxAnswers::~BoxAnswers()
+{
+    UnhookWindowsHookEx(AnswerHook);
+    Answering = NULL;
 }
 
 std::string TempFile(const char* name)

@@ -23,6 +23,21 @@ Strings Snapshot(); // every entry's name and four values, five lines an entry
 // functions, one line each: two trees compare byte for byte.
 std::string Tree(const std::string& path = "", REGSAM view = View);
 
+// An access list (SDDL) on the key below the Tools Menu key, for as long as it lives: Wine's server
+// checks one once it is set, administrators included. The key is left open to everyone after.
+struct AccessList {
+    AccessList(const std::string& path, const char* sddl);
+    ~AccessList();
+    std::string path;
+};
+// Answers each box that this thread opens, while it lives, with button; texts are what they said.
+struct BoxAnswers {
+    explicit BoxAnswers(int button);
+    ~BoxAnswers();
+    int button;
+    Strings texts;
+};
+
 std::string TempFile(const char* name); // a path in the temporary folder, no file there yet
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
