@@ -126,7 +126,8 @@ static Row Measure(int count, const std::string& folder)
 
     DeleteFileA(backup.c_str());
     start = Now();
-    row.checked &= WriteRegistryBackup(backup.c_str()) == ERROR_SUCCESS;
+    char refused[256];
+    row.checked &= WriteRegistryBackup(backup.c_str(), refused, sizeof refused) == ERROR_SUCCESS;
     row.backupMs = Now() - start;
 
     ClearToolsMenu();

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <stdio.h>
 #include "dialogs/dialogs.h"
 #include "dialogs/dialogs_private.h"
@@ -107,11 +108,30 @@ void OpenWithShell(HWND owner, const char* path)
     if (result <= 32) ReportSystemError(owner, ShellResultError(result));
 }
 
-void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
-                       const char* filter, const char* title, DWORD flags,
-                       const char* defaultExtension)
+// Started elevated from some places, the program's current directory is the system folder, where
+// a file dialog would otherwise open and a user's file would be saved among the system's.
+static bool StartedInSystemFolder()
 {
+    char current[MAX_PATH], folder[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(sizeof current, current);
+    if (length == 0 || length >= sizeof current) return false;
+    UINT system = GetSystemDirectoryA(folder, sizeof folder);
+    if (system > 0 && system < sizeof folder && PathIsInFolder(current, folder)) return true;
+    system = GetSystemWow64DirectoryA(folder, sizeof folder);
+    return system > 0 && system < sizeof folder && PathIsInFolder(current, folder);
+}
+
+void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
+                       const char* filter, const char* title, const char* defaultExtension)
+{
+    // The user's Documents, for as long as the program runs; Windows then opens each dialog in
+    // the folder last chosen in it, once there is one.
+    static char documents[MAX_PATH];
     ZeroMemory(ofn, sizeof *ofn);
+    if (StartedInSystemFolder() &&
+        (documents[0] ||
+         SUCCEEDED(SHGetFolderPathA(NULL, CSIDL_PERSONAL, NULL, SHGFP_TYPE_CURRENT, documents))))
+        ofn->lpstrInitialDir = documents;
     // The record without the later members: 76 bytes on 32-bit Windows, its own size on 64-bit.
     ofn->lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn->hwndOwner = owner;
@@ -120,7 +140,6 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSiz
     ofn->lpstrFile = file;
     ofn->nMaxFile = fileSize;
     ofn->lpstrTitle = title;
-    ofn->Flags = flags;
     ofn->lpstrDefExt = defaultExtension;
 }
 
@@ -150,6 +169,11 @@ static void ReportFileDialogFailure(HWND owner, DWORD error)
 
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context)
 {
+    // An open dialog takes only an existing file; a save dialog asks before replacing one and
+    // refuses a read-only file or folder.
+    ofn->Flags =
+        saving ? OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN
+               : OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     InstallCentringHook();
     BOOL chosen = saving ? GetSaveFileNameA(ofn) : GetOpenFileNameA(ofn);
     if (chosen == TRUE) {

@@ -25,13 +25,14 @@ void OpenWithShell(HWND owner, const char* path);
 HMODULE LoadSystemLibrary(const char* name);
 
 // A common file dialog: the record is cleared and filled for owner, the caller's file buffer of
-// fileSize bytes (which keeps the chosen path), the filter block, title, flags and extension.
+// fileSize bytes (which keeps the chosen path), the filter block, title and extension; started in
+// the user's Documents when the program was started in a system folder.
 void PrepareFileDialog(OPENFILENAMEA* ofn, HWND owner, char* file, DWORD fileSize,
-                       const char* filter, const char* title, DWORD flags,
-                       const char* defaultExtension);
-// Runs a file dialog with the centring hook installed for the whole command: work runs with the
-// chosen path while the hook is still in place, a failed dialog is reported as a warning, a
-// cancelled one ends silently, and the hook is removed whatever happened.
+                       const char* filter, const char* title, const char* defaultExtension);
+// Runs a file dialog with the centring hook installed for the whole command, with the flags of an
+// open or a save dialog: work runs with the chosen path while the hook is still in place, a failed
+// dialog is reported as a warning, a cancelled one ends silently, and the hook is removed whatever
+// happened.
 typedef void (*FileDialogWork)(HWND owner, const char* path, void* context);
 void RunFileDialogSpan(OPENFILENAMEA* ofn, bool saving, FileDialogWork work, void* context);
 

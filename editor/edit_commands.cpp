@@ -72,9 +72,14 @@ bool TakeSelectedName(HWND hwnd, const char* noSelection, const char* action, ch
 static bool ConfirmOverwrite(HWND hwnd, const char* name)
 {
     int count = ToolEntryCount(hwnd);
+    const ToolEntry* selected = SelectedToolEntry(hwnd);
     for (int index = 0; index < count; index++) {
         const ToolEntry* entry = ToolEntryAt(hwnd, index);
         if (!entry || lstrcmpiA(entry->name, name) != 0) continue;
+        // A row shown with a look-alike of its name is another key, which the write does not
+        // reach; only when it is the selected one was it meant, and then it is refused, as a write
+        // by its shown name would make a second key beside it.
+        if (entry->nameState != NAME_EXACT && entry != selected) continue;
         if (RefuseUnnamable(hwnd, entry, "上書き")) return false;
         char question[QUESTION_SIZE];
         BuildQuestion(question, sizeof question, name,

@@ -59,8 +59,7 @@ void BrowseForProgram(HWND hwnd)
                                  "すべてのファイル (*.*)\0*.*\0";
     char file[MAX_PATH] = "";
     OPENFILENAMEA dialog;
-    PrepareFileDialog(&dialog, hwnd, file, sizeof file, filter, "ファイルを選択",
-                      OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, NULL);
+    PrepareFileDialog(&dialog, hwnd, file, sizeof file, filter, "ファイルを選択", NULL);
     RunFileDialogSpan(&dialog, false, FillFromChosenFile, NULL);
 }
 

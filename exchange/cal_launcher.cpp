@@ -75,8 +75,7 @@ void SaveCalLauncher(HWND hwnd)
     // itself keeps the name as it is.
     MakeValidFileName(file);
     OPENFILENAMEA ofn;
-    PrepareFileDialog(
-        &ofn, hwnd, file, sizeof file, CalFilter, "ツール起動用 CAL ファイルの保存",
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "cal");
+    PrepareFileDialog(&ofn, hwnd, file, sizeof file, CalFilter, "ツール起動用 CAL ファイルの保存",
+                      "cal");
     RunFileDialogSpan(&ofn, true, SaveScript, script);
 }

@@ -60,8 +60,9 @@ enum IniImportOutcome {
     IMPORT_TOO_LARGE,     // 4 GB or more: no settings file, and its size does not fit a block
     IMPORT_UTF8_FILE,     // UTF-8, with a mark or without, which Windows' reader garbles
     IMPORT_NO_MEMORY,     // the block for the section names could not be had: error
-    IMPORT_NO_SECTIONS,   // nothing listed: the file holds no section
+    IMPORT_NO_SECTIONS,   // nothing listed: the file holds no section, or "[]" first
     IMPORT_NOT_TOOL_FILE, // a section name with control characters: a binary file, say
+    IMPORT_NOT_CP932,     // a section name that is no code page 932 text (sectionNumber, from 1)
     IMPORT_REFUSED,       // the gate stopped it before anything was written
     IMPORT_KEY_FAILED,    // an entry's key could not be created: error, section
     IMPORT_LIST_CUT,      // the file grew while it was read; the complete names were imported
@@ -71,6 +72,7 @@ struct IniImportResult {
     DWORD error;
     int imported;
     char section[TOOL_TEXT_SIZE]; // the section whose key failed, cut to fit
+    int sectionNumber;
 };
 // Given every section name (count -1: no memory for the list) before the first is written;
 // false stops the import with nothing written.
@@ -82,6 +84,9 @@ void ImportIniFile(const char* file, IniImportResult* result, ImportGate gate = 
                    void* context = NULL);
 
 // The whole Tools Menu key of this copy's view as the text of a registry file (UTF-16 with its
-// mark, CR LF), written beside file and moved over it, so that a failed write leaves an older
-// backup whole. ERROR_SUCCESS, or the error of reading the key or of writing the file.
-DWORD WriteRegistryBackup(const char* file);
+// mark, CR LF; comments name the menu and the program's version), written beside file and moved
+// over it, so that a failed write leaves an older backup whole. ERROR_SUCCESS, the error of
+// reading the key or of writing the file, or ERROR_INVALID_NAME, with nothing written, for a key
+// or value name holding a line break, which refused names (its path below the Tools Menu key and
+// " : " the value's name, in refusedSize bytes of code page 932).
+DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize);

@@ -205,8 +205,7 @@ void ExportEntries(HWND hwnd)
 {
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;
-    PrepareFileDialog(
-        &ofn, hwnd, file, sizeof file, IniFilter, "テキスト ファイルへの書き出し",
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "ini");
+    PrepareFileDialog(&ofn, hwnd, file, sizeof file, IniFilter, "テキスト ファイルへの書き出し",
+                      "ini");
     RunFileDialogSpan(&ofn, true, WriteExport, NULL);
 }

@@ -65,8 +65,9 @@ static bool PassGate(SectionWalk walk, ImportGate gate, void* context)
     int count = 0;
     for (SectionWalk counting = walk; NextSection(&counting);)
         count++;
-    const char** names = (const char**)GlobalAlloc(GPTR, (count > 0 ? count : 1) * sizeof *names);
-    if (!names) return gate(NULL, -1, context);
+    const char** names = NULL;
+    if (AllocateArray((void**)&names, (size_t)count, sizeof *names) != ERROR_SUCCESS)
+        return gate(NULL, -1, context);
     for (int i = 0; i < count; i++)
         names[i] = NextSection(&walk);
     bool open = gate(names, count, context);
@@ -81,11 +82,18 @@ static void ImportSections(const char* file, const char* list, DWORD count, DWOR
     // Random bytes read as a profile yield a few "sections" full of control characters; a file
     // like that is refused before anything is written.
     BeginSectionWalk(&walk, list, count, size);
+    int sections = 0;
     while (const char* name = NextSection(&walk)) {
+        sections++;
         if (HasControlCharacter(name)) {
             result->outcome = IMPORT_NOT_TOOL_FILE;
             return;
         }
+    }
+    // "[]" first: the walk ends before it begins.
+    if (sections == 0) {
+        result->outcome = IMPORT_NO_SECTIONS;
+        return;
     }
     BeginSectionWalk(&walk, list, count, size);
     if (gate && !PassGate(walk, gate, context)) {
@@ -148,6 +156,72 @@ static bool IsUtf8File(const BYTE* bytes, DWORD size)
                                            (int)size, NULL, 0) > 0;
 }
 
+// A character of the file: a byte, or a UTF-16 unit of a file with the mark of either order.
+struct FileText {
+    const BYTE* bytes;
+    DWORD size, unit;
+    bool wide, bigEndian;
+};
+
+static DWORD CharacterAt(const FileText& text, DWORD i)
+{
+    if (!text.wide) return text.bytes[i];
+    return text.bigEndian ? (DWORD)(text.bytes[2 * i] << 8 | text.bytes[2 * i + 1])
+                          : (DWORD)(text.bytes[2 * i] | text.bytes[2 * i + 1] << 8);
+}
+
+// Whether the name, as the file holds it, comes through the profile reader unchanged: code page
+// 932 bytes that form whole characters, or UTF-16 that code page 932 holds every character of.
+static bool NameIsCodePage932(const FileText& text, DWORD start, DWORD end)
+{
+    if (start == end) return true;
+    if (!text.wide)
+        return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, (const char*)text.bytes + start,
+                                   (int)(end - start), NULL, 0) > 0;
+    wchar_t name[TOOL_TEXT_SIZE];
+    DWORD length = end - start < (DWORD)TOOL_TEXT_SIZE ? end - start : (DWORD)TOOL_TEXT_SIZE;
+    for (DWORD i = 0; i < length; i++)
+        name[i] = (wchar_t)CharacterAt(text, start + i);
+    BOOL usedDefault = FALSE;
+    return WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, name, (int)length, NULL, 0, NULL,
+                               &usedDefault) > 0 &&
+           !usedDefault;
+}
+
+// The number, from 1, of the first section whose name the profile reader would hand over with a
+// look-alike ("・" or "?") for each broken character, which the registry would then store: 0 when
+// every name is whole. Names end at their first "]", as Windows reads them, found by characters.
+static int BrokenSectionName(const BYTE* bytes, DWORD size)
+{
+    FileText text = {bytes, size, 0, false, false};
+    if (size >= 2 &&
+        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        text.wide = true;
+        text.bigEndian = bytes[0] == 0xFE;
+    }
+    DWORD count = text.wide ? size / 2 : size;
+    int sections = 0;
+    for (DWORD i = text.wide ? 1 : 0; i < count;) {
+        while (i < count && (CharacterAt(text, i) == ' ' || CharacterAt(text, i) == '\t'))
+            i++;
+        bool section = i < count && CharacterAt(text, i) == '[';
+        DWORD start = ++i, end = 0;
+        for (; i < count && CharacterAt(text, i) != '\r' && CharacterAt(text, i) != '\n'; i++) {
+            DWORD c = CharacterAt(text, i);
+            if (c == ']' && !end) end = i;
+            // A trail byte that is "]" belongs to its character (ゾ).
+            if (!text.wide && IsDBCSLeadByteEx(932, (BYTE)c) && i + 1 < count &&
+                CharacterAt(text, i + 1) != '\r' && CharacterAt(text, i + 1) != '\n')
+                i++;
+        }
+        if (section && !NameIsCodePage932(text, start, end ? end : i)) return sections + 1;
+        if (section) sections++;
+        while (i < count && (CharacterAt(text, i) == '\r' || CharacterAt(text, i) == '\n'))
+            i++;
+    }
+    return 0;
+}
+
 // The whole file in a block of its size (the caller frees it), or null with the outcome set.
 static BYTE* ReadWholeFile(const char* file, DWORD* size, IniImportResult* result)
 {
@@ -189,9 +263,15 @@ void ImportIniFile(const char* file, IniImportResult* result, ImportGate gate, v
     BYTE* bytes = ReadWholeFile(file, &size, result);
     if (!bytes) return;
     bool utf8 = IsUtf8File(bytes, size);
+    int broken = utf8 ? 0 : BrokenSectionName(bytes, size);
     GlobalFree(bytes);
     if (utf8) {
         result->outcome = IMPORT_UTF8_FILE;
+        return;
+    }
+    if (broken) {
+        result->outcome = IMPORT_NOT_CP932;
+        result->sectionNumber = broken;
         return;
     }
     // Two bytes over the file's size: a file that is one section without a line break ("[a]")
@@ -255,6 +335,15 @@ static void ImportChosenFile(HWND owner, const char* file, void*)
                         "このファイルは、ツールの情報を書き出したテキスト ファイルではないため、"
                         "取り込めません。");
         return;
+    case IMPORT_NOT_CP932: {
+        char text[FILE_MESSAGE_SIZE];
+        snprintf(text, sizeof text,
+                 "このファイルの %d 番目のセクション名は、日本語 (シフト JIS) の文字として正しく"
+                 "ないため、取り込めません。何も取り込んでいません。",
+                 result.sectionNumber);
+        ShowFileMessage(owner, file, text);
+        return;
+    }
     case IMPORT_REFUSED: return; // the recording said why
     default: break;
     }
@@ -273,6 +362,6 @@ void ImportEntries(HWND hwnd)
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hwnd, file, sizeof file, IniFilter, "テキスト ファイルの取り込み",
-                      OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, "ini");
+                      "ini");
     RunFileDialogSpan(&ofn, false, ImportChosenFile, NULL);
 }

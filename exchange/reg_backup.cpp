@@ -8,6 +8,7 @@
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "exchange/exchange.h"
+#include "version.h"
 
 static const char RegFilter[] = "登録ファイル (*.reg)\0*.reg\0すべてのファイル (*.*)\0*.*\0";
 
@@ -114,10 +115,63 @@ static void PutValue(WideText* out, const KeyItem& value)
 // The deepest key the registry allows, with room to spare.
 enum { MAX_KEY_DEPTH = 520 };
 
-static DWORD BuildRegText(const KeyRecord* record, const wchar_t* rootPath, WideText* out)
+// A line break in a name would end the key's or the value's line, and the rest would be read as
+// lines of their own.
+static bool HasLineBreak(const wchar_t* name, DWORD length)
 {
-    // The mark first: the registry editor then reads the file as UTF-16.
-    Put(out, L"\xFEFFWindows Registry Editor Version 5.00\r\n");
+    for (DWORD i = 0; i < length; i++)
+        if (name[i] == L'\r' || name[i] == L'\n') return true;
+    return false;
+}
+
+// The name that kept the file from being written, in code page 932 for the warning: the key's path
+// below the Tools Menu key, and the value's name after it. Line breaks show as \r and \n.
+static void NameRefused(const WideText& path, DWORD rootLength, const KeyItem* value, char* refused,
+                        DWORD size)
+{
+    WideText shown = {};
+    Put(&shown, path.text + rootLength, path.length - rootLength);
+    if (value) {
+        Put(&shown, L" : ");
+        Put(&shown, value->nameCharacters ? value->name : L"@",
+            value->nameCharacters ? value->nameCharacters : 1);
+    }
+    refused[0] = '\0';
+    WideText escaped = {};
+    for (DWORD i = 0; i < shown.length && !shown.error; i++)
+        Put(&escaped,
+            shown.text[i] == L'\r'   ? L"\\r"
+            : shown.text[i] == L'\n' ? L"\\n"
+                                     : shown.text + i,
+            shown.text[i] == L'\r' || shown.text[i] == L'\n' ? 2 : 1);
+    if (!escaped.error && escaped.length > 0) {
+        int length = WideCharToMultiByte(932, 0, escaped.text, (int)escaped.length, refused,
+                                         (int)size - 1, NULL, NULL);
+        refused[length > 0 ? length : 0] = '\0';
+        DropDanglingLeadByte(refused);
+    }
+    if (shown.text) GlobalFree(shown.text);
+    if (escaped.text) GlobalFree(escaped.text);
+}
+
+// Text of the program's own, in code page 932 whatever the system's, into the file.
+static void PutOwnText(WideText* out, const char* text)
+{
+    wchar_t wide[256];
+    if (MultiByteToWideChar(932, 0, text, -1, wide, 256) > 0) Put(out, wide);
+}
+
+static DWORD BuildRegText(const KeyRecord* record, const wchar_t* rootPath, WideText* out,
+                          char* refused, DWORD refusedSize)
+{
+    // The mark first: the registry editor then reads the file as UTF-16. The comments say which
+    // Cakewalk's menu the file restores, and by what it was written; the editor skips them.
+    Put(out, L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; ");
+    PutOwnText(out, MenuName(THIS_VIEW));
+    Put(out, L"\r\n; ");
+    PutOwnText(out, KORVANEL_PRODUCT_NAME " (" KORVANEL_VERSION ")");
+    Put(out, L"\r\n");
+    DWORD rootLength = (DWORD)wcslen(rootPath);
     WideText path = {};
     DWORD pathLengths[MAX_KEY_DEPTH];
     int depth = 0;
@@ -136,10 +190,20 @@ static DWORD BuildRegText(const KeyRecord* record, const wchar_t* rootPath, Wide
                 Put(&path, item.name, item.nameCharacters);
             }
             out->error = path.error;
+            if (!out->error && HasLineBreak(item.name, item.nameCharacters)) {
+                NameRefused(path, rootLength, NULL, refused, refusedSize);
+                out->error = ERROR_INVALID_NAME;
+                break;
+            }
             Put(out, L"\r\n[");
             Put(out, path.text, path.length);
             Put(out, L"]\r\n");
         } else if (item.kind == KEY_VALUE) {
+            if (HasLineBreak(item.name, item.nameCharacters)) {
+                NameRefused(path, rootLength, &item, refused, refusedSize);
+                out->error = ERROR_INVALID_NAME;
+                break;
+            }
             PutValue(out, item);
         } else if (item.kind == KEY_END && depth > 0) {
             path.length = pathLengths[--depth];
@@ -176,8 +240,9 @@ static DWORD WriteFileReplacing(const char* file, const void* bytes, DWORD size)
 // "HKEY_LOCAL_MACHINE\" and the longest Tools Menu key with WOW6432Node.
 enum { REGISTRY_PATH_CHARACTERS = 160 };
 
-DWORD WriteRegistryBackup(const char* file)
+DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize)
 {
+    refused[0] = '\0';
     wchar_t rootPath[REGISTRY_PATH_CHARACTERS];
     DWORD error = ToolsMenuRegistryPath(THIS_VIEW, rootPath, REGISTRY_PATH_CHARACTERS);
     if (error != ERROR_SUCCESS) return error;
@@ -185,7 +250,7 @@ DWORD WriteRegistryBackup(const char* file)
     error = RecordToolsMenu(THIS_VIEW, &record);
     if (error != ERROR_SUCCESS) return error;
     WideText text = {};
-    error = BuildRegText(&record, rootPath, &text);
+    error = BuildRegText(&record, rootPath, &text, refused, refusedSize);
     FreeKeyRecord(&record);
     if (error == ERROR_SUCCESS)
         error = WriteFileReplacing(file, text.text, text.length * sizeof(wchar_t));
@@ -193,10 +258,24 @@ DWORD WriteRegistryBackup(const char* file)
     return error;
 }
 
+// A name that holds a line break, shown with the warning about it.
+enum { REFUSED_NAME_SIZE = 1024, REFUSED_TEXT_SIZE = REFUSED_NAME_SIZE + 512 };
+
 static void SaveBackup(HWND owner, const char* file, void*)
 {
-    DWORD error = WriteRegistryBackup(file);
-    if (error != ERROR_SUCCESS) ReportSystemError(owner, error);
+    char refused[REFUSED_NAME_SIZE];
+    DWORD error = WriteRegistryBackup(file, refused, sizeof refused);
+    if (error == ERROR_INVALID_NAME && refused[0]) {
+        char text[REFUSED_TEXT_SIZE];
+        snprintf(text, sizeof text,
+                 "'%s'\nこのキーまたは値の名前には改行があり、レジストリ ファイルに正しく書けない"
+                 "ため、バックアップを作れません。何も保存していません。\nレジストリ エディター "
+                 "(regedit) で名前を変えてから、もう一度バックアップしてください。",
+                 refused);
+        ShowMessage(owner, text, "", MB_OK | MB_ICONEXCLAMATION);
+    } else if (error != ERROR_SUCCESS) {
+        ReportSystemError(owner, error);
+    }
 }
 
 void BackupToolsMenu(HWND hwnd)
@@ -208,8 +287,7 @@ void BackupToolsMenu(HWND hwnd)
     snprintf(file, sizeof file, "ToolsMenu-%dbit-%04u-%02u-%02u.reg", ViewBits(THIS_VIEW),
              now.wYear, now.wMonth, now.wDay);
     OPENFILENAMEA ofn;
-    PrepareFileDialog(
-        &ofn, hwnd, file, sizeof file, RegFilter, "[ツール] メニューのバックアップ",
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN, "reg");
+    PrepareFileDialog(&ofn, hwnd, file, sizeof file, RegFilter, "[ツール] メニューのバックアップ",
+                      "reg");
     RunFileDialogSpan(&ofn, true, SaveBackup, NULL);
 }

@@ -87,12 +87,15 @@ TEST_F(IniFile, FilesWithoutToolsAreRefusedAndImportNothing)
         // Windows would read the texts as code page 932, garbled; Wine would convert them.
         {"\xEF\xBB\xBF[Utf8]\r\nExePath=C:\\utf8.exe\r\n", IMPORT_UTF8_FILE},
         {"[Utf8]\r\nMenuText=\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\r\n", IMPORT_UTF8_FILE},
+        // 0x83 0x20 is no character: the registry would store a look-alike under that name.
+        {"[Good]\r\n[\x83\x5D]\r\n[\x83\x20x]\r\n", IMPORT_NOT_CP932},
     };
     for (const auto& row : rows) {
         IniImportResult result = Import(row.first);
         EXPECT_EQ(row.second, result.outcome) << row.first.substr(0, 20);
         EXPECT_EQ(kept, Subkeys());
     }
+    EXPECT_EQ(3, Import(rows[4].first).sectionNumber); // ゾ (83 5D) is whole
 }
 
 TEST_F(IniFile, ImportCutsLongValuesTo256BytesAndTakesALoneSectionAndCodePage932)
@@ -200,23 +203,29 @@ TEST_F(IniFile, RoundTripThroughTheRegistryLosesNothingItAccepts)
 TEST_F(IniFile, ExportLeavesOutAndNamesAnEntryWhoseStoredTextTheListCouldNotRead)
 {
     // The list reads a 300-byte path as empty: exported, a restore would empty the stored one.
+    // 259 bytes fill the field exactly: written whole, and named as cut by an import.
     PutEntry("Long", std::string(300, 'p'), "m", "s");
+    PutEntry("Edge", std::string(259, 'e'), "m", "s");
     std::vector<ToolEntry> entries = StoredEntries();
     IniRefusals refusals;
     ASSERT_EQ(ERROR_SUCCESS, WriteIniEntries(file.c_str(), VectorEntryAt, &entries,
                                              (int)entries.size(), &refusals));
     EXPECT_EQ(1, refusals.leftOut);
+    EXPECT_EQ(1, refusals.cut);
     EXPECT_NE(nullptr, strstr(refusals.text, "\n'Long' : レジストリのテキストを読み取れません"))
         << refusals.text;
+    EXPECT_NE(std::string::npos, ReadFileBytes(file).find("=" + std::string(259, 'e') + "\r\n"));
     ClearToolsMenu();
     IniImportResult result;
     ImportIniFile(file.c_str(), &result);
-    EXPECT_EQ(kept, Subkeys());
+    EXPECT_EQ((Strings{"Edge", "Kept"}), Subkeys());
 }
 
+// Followed by bytes that are not zero: a string without its terminator is stored without one.
 static void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::string& bytes)
 {
-    RegSetValueExW(key, name, 0, type, (const BYTE*)bytes.data(), (DWORD)bytes.size());
+    std::string data = bytes + "\xFF\xFF";
+    RegSetValueExW(key, name, 0, type, (const BYTE*)data.data(), (DWORD)bytes.size());
 }
 
 // Written by the program, restored by the registry editor of the system into an emptied key.
@@ -241,11 +250,17 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     SetValue(key, L"Odd type", 0x12345, hex);
     RegCloseKey(key);
     const std::string before = Tree();
+    ASSERT_NE(std::string::npos, before.find("\"Unterminated\"=1:61006200\n"));
 
     std::string file = TempFile("korvanel-backup.reg");
     WriteFileBytes(file, "an older backup");
-    ASSERT_EQ(ERROR_SUCCESS, WriteRegistryBackup(file.c_str()));
-    EXPECT_EQ("\xFF\xFEW", ReadFileBytes(file).substr(0, 3));
+    char refused[256];
+    ASSERT_EQ(ERROR_SUCCESS, WriteRegistryBackup(file.c_str(), refused, sizeof refused));
+    const std::string bytes = ReadFileBytes(file);
+    std::wstring lines((const wchar_t*)bytes.data(), bytes.size() / 2);
+    // The registry editor skips the comments that name the menu and the program.
+    EXPECT_EQ(0u, lines.find(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; 64 "));
+    EXPECT_NE(std::wstring::npos, lines.find(L"Cakewalk"));
     ClearToolsMenu();
     std::string line = "regedit.exe /s \"" + file + "\"";
     STARTUPINFOA startup{};
@@ -256,5 +271,20 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     WaitForSingleObject(process.hProcess, 30000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    EXPECT_EQ(before, Tree());
+    // Windows' registry editor ends an unterminated string for it, and Wine's does so too: what
+    // the file holds is checked instead.
+    const std::string unterminated = "\"Unterminated\"=1:61006200\n";
+    std::string expected = before;
+    expected.replace(expected.find(unterminated), unterminated.size(),
+                     "\"Unterminated\"=1:610062000000\n");
+    EXPECT_NE(std::wstring::npos, lines.find(L"\"Unterminated\"=hex(1):61,00,62,00\r\n"));
+    EXPECT_EQ(expected, Tree());
+    // A line break in a name would break the file: nothing is written, and the name is told.
+    key = CreateKey("Wave \"Editor\"\\Options");
+    SetValue(key, L"Two\nlines", REG_SZ, std::string("\0\0", 2));
+    RegCloseKey(key);
+    EXPECT_EQ((DWORD)ERROR_INVALID_NAME,
+              WriteRegistryBackup(file.c_str(), refused, sizeof refused));
+    EXPECT_STREQ("\\Wave \"Editor\"\\Options : Two\\nlines", refused);
+    EXPECT_EQ(bytes, ReadFileBytes(file));
 }
