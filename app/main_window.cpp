@@ -108,7 +108,7 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_HISTORY: OpenHelpDocument(hwnd, "history.txt"); break;
     case IDM_IMPORT: ImportEntries(hwnd); break;
     case IDM_EXPORT: ExportEntries(hwnd); break;
-    case IDM_BACKUP: BackupToolsMenu(hwnd); break;
+    case IDM_BACKUP: BackupToolsMenu(hwnd, MenuName(THIS_VIEW)); break;
     case IDM_UNDO: UndoLastStep(hwnd); break;
     case IDM_COPY_TO_OTHER: CopySelectedToOtherMenu(hwnd); break;
     case IDM_DIAGNOSE: ShowDiagnosis(hwnd); break;

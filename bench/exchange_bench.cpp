@@ -127,7 +127,8 @@ static Row Measure(int count, const std::string& folder)
     DeleteFileA(backup.c_str());
     start = Now();
     char refused[256];
-    row.checked &= WriteRegistryBackup(backup.c_str(), refused, sizeof refused) == ERROR_SUCCESS;
+    row.checked &=
+        WriteRegistryBackup(backup.c_str(), "menu", refused, sizeof refused) == ERROR_SUCCESS;
     row.backupMs = Now() - start;
 
     ClearToolsMenu();

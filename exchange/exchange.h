@@ -10,8 +10,9 @@ void ExportEntries(HWND hwnd);
 void ImportEntries(HWND hwnd);
 // A CAL script that opens the selected entry's program, saved where the user says.
 void SaveCalLauncher(HWND hwnd);
-// The whole Tools Menu key, every value and subkey, as a registry file that the system restores.
-void BackupToolsMenu(HWND hwnd);
+// The whole Tools Menu key, every value and subkey, as a registry file that the system restores;
+// menuName ("64 ビット版 Cakewalk のメニュー"...) says in it which Cakewalk reads that menu.
+void BackupToolsMenu(HWND hwnd, const char* menuName);
 
 // Seams for the tests and the benchmark only.
 
@@ -84,9 +85,9 @@ void ImportIniFile(const char* file, IniImportResult* result, ImportGate gate = 
                    void* context = NULL);
 
 // The whole Tools Menu key of this copy's view as the text of a registry file (UTF-16 with its
-// mark, CR LF; comments name the menu and the program's version), written beside file and moved
-// over it, so that a failed write leaves an older backup whole. ERROR_SUCCESS, the error of
-// reading the key or of writing the file, or ERROR_INVALID_NAME, with nothing written, for a key
-// or value name holding a line break, which refused names (its path below the Tools Menu key and
-// " : " the value's name, in refusedSize bytes of code page 932).
-DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize);
+// mark, CR LF; comments name the menu, menuName, and the program's version), written beside file
+// and moved over it, so that a failed write leaves an older backup whole. ERROR_SUCCESS, the error
+// of reading the key or of writing the file, or ERROR_INVALID_NAME, with nothing written, for a
+// key or value name holding a line break, which refused names (its path below the Tools Menu key
+// and " : " the value's name, in refusedSize bytes of code page 932).
+DWORD WriteRegistryBackup(const char* file, const char* menuName, char* refused, DWORD refusedSize);

@@ -6,7 +6,6 @@
 #include <string.h>
 #include <wchar.h>
 #include "dialogs/dialogs.h"
-#include "editor/editor.h"
 #include "exchange/exchange.h"
 #include "version.h"
 
@@ -161,13 +160,13 @@ static void PutOwnText(WideText* out, const char* text)
     if (MultiByteToWideChar(932, 0, text, -1, wide, 256) > 0) Put(out, wide);
 }
 
-static DWORD BuildRegText(const KeyRecord* record, const wchar_t* rootPath, WideText* out,
-                          char* refused, DWORD refusedSize)
+static DWORD BuildRegText(const KeyRecord* record, const wchar_t* rootPath, const char* menuName,
+                          WideText* out, char* refused, DWORD refusedSize)
 {
     // The mark first: the registry editor then reads the file as UTF-16. The comments say which
     // Cakewalk's menu the file restores, and by what it was written; the editor skips them.
     Put(out, L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; ");
-    PutOwnText(out, MenuName(THIS_VIEW));
+    PutOwnText(out, menuName);
     Put(out, L"\r\n; ");
     PutOwnText(out, KORVANEL_PRODUCT_NAME " (" KORVANEL_VERSION ")");
     Put(out, L"\r\n");
@@ -240,7 +239,7 @@ static DWORD WriteFileReplacing(const char* file, const void* bytes, DWORD size)
 // "HKEY_LOCAL_MACHINE\" and the longest Tools Menu key with WOW6432Node.
 enum { REGISTRY_PATH_CHARACTERS = 160 };
 
-DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize)
+DWORD WriteRegistryBackup(const char* file, const char* menuName, char* refused, DWORD refusedSize)
 {
     refused[0] = '\0';
     wchar_t rootPath[REGISTRY_PATH_CHARACTERS];
@@ -250,7 +249,7 @@ DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize)
     error = RecordToolsMenu(THIS_VIEW, &record);
     if (error != ERROR_SUCCESS) return error;
     WideText text = {};
-    error = BuildRegText(&record, rootPath, &text, refused, refusedSize);
+    error = BuildRegText(&record, rootPath, menuName, &text, refused, refusedSize);
     FreeKeyRecord(&record);
     if (error == ERROR_SUCCESS)
         error = WriteFileReplacing(file, text.text, text.length * sizeof(wchar_t));
@@ -261,10 +260,10 @@ DWORD WriteRegistryBackup(const char* file, char* refused, DWORD refusedSize)
 // A name that holds a line break, shown with the warning about it.
 enum { REFUSED_NAME_SIZE = 1024, REFUSED_TEXT_SIZE = REFUSED_NAME_SIZE + 512 };
 
-static void SaveBackup(HWND owner, const char* file, void*)
+static void SaveBackup(HWND owner, const char* file, void* menuName)
 {
     char refused[REFUSED_NAME_SIZE];
-    DWORD error = WriteRegistryBackup(file, refused, sizeof refused);
+    DWORD error = WriteRegistryBackup(file, (const char*)menuName, refused, sizeof refused);
     if (error == ERROR_INVALID_NAME && refused[0]) {
         char text[REFUSED_TEXT_SIZE];
         snprintf(text, sizeof text,
@@ -278,7 +277,7 @@ static void SaveBackup(HWND owner, const char* file, void*)
     }
 }
 
-void BackupToolsMenu(HWND hwnd)
+void BackupToolsMenu(HWND hwnd, const char* menuName)
 {
     // The date as yyyy-MM-dd: the short date format may hold "/", which no file name takes.
     SYSTEMTIME now;
@@ -289,5 +288,5 @@ void BackupToolsMenu(HWND hwnd)
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hwnd, file, sizeof file, RegFilter, "[ツール] メニューのバックアップ",
                       "reg");
-    RunFileDialogSpan(&ofn, true, SaveBackup, NULL);
+    RunFileDialogSpan(&ofn, true, SaveBackup, (void*)menuName);
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <algorithm>
 #include <random>
+#include "editor/editor.h"
 #include "exchange/exchange.h"
 #include "tests/support.h"
 
@@ -255,7 +256,8 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     std::string file = TempFile("korvanel-backup.reg");
     WriteFileBytes(file, "an older backup");
     char refused[256];
-    ASSERT_EQ(ERROR_SUCCESS, WriteRegistryBackup(file.c_str(), refused, sizeof refused));
+    ASSERT_EQ(ERROR_SUCCESS,
+              WriteRegistryBackup(file.c_str(), MenuName(THIS_VIEW), refused, sizeof refused));
     const std::string bytes = ReadFileBytes(file);
     std::wstring lines((const wchar_t*)bytes.data(), bytes.size() / 2);
     // The registry editor skips the comments that name the menu and the program.
@@ -284,7 +286,7 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     SetValue(key, L"Two\nlines", REG_SZ, std::string("\0\0", 2));
     RegCloseKey(key);
     EXPECT_EQ((DWORD)ERROR_INVALID_NAME,
-              WriteRegistryBackup(file.c_str(), refused, sizeof refused));
+              WriteRegistryBackup(file.c_str(), MenuName(THIS_VIEW), refused, sizeof refused));
     EXPECT_STREQ("\\Wave \"Editor\"\\Options : Two\\nlines", refused);
     EXPECT_EQ(bytes, ReadFileBytes(file));
 }
