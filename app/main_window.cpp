@@ -32,15 +32,9 @@ enum { WM_COPYGLOBALDATA = 0x0049 };
 // refuse them from a non-elevated Explorer.
 static void AllowDropsFromLowerIntegrity(HWND hwnd)
 {
-    typedef BOOL(WINAPI * FilterFunction)(HWND, UINT, DWORD, void*);
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    FilterFunction filter =
-        user32 ? (FilterFunction)(void*)GetProcAddress(user32, "ChangeWindowMessageFilterEx")
-               : NULL;
-    if (!filter) return;
-    filter(hwnd, WM_DROPFILES, MSGFLT_ALLOW, NULL);
-    filter(hwnd, WM_COPYDATA, MSGFLT_ALLOW, NULL);
-    filter(hwnd, WM_COPYGLOBALDATA, MSGFLT_ALLOW, NULL);
+    ChangeWindowMessageFilterEx(hwnd, WM_DROPFILES, MSGFLT_ALLOW, NULL);
+    ChangeWindowMessageFilterEx(hwnd, WM_COPYDATA, MSGFLT_ALLOW, NULL);
+    ChangeWindowMessageFilterEx(hwnd, WM_COPYGLOBALDATA, MSGFLT_ALLOW, NULL);
 }
 
 static void OnInitDialog(HWND hwnd)
