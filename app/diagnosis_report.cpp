@@ -43,9 +43,14 @@ static void SystemText(DWORD error, char* text, DWORD size)
                                   error, 0, text, size - 1, NULL);
     if (length == 0) snprintf(text, size, "エラー番号 %lu", error);
     text[size - 1] = '\0';
-    // The system's text ends in a line break of its own.
+    // The system's text ends in a line break of its own, and often in a full stop, which the
+    // report's own sentence around it supplies.
     for (size_t end = strlen(text); end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n');)
         text[--end] = '\0';
+    const char* last = NULL;
+    for (const char* p = text; *p; p = CharNextExA(932, p, 0))
+        last = p;
+    if (last && (strcmp(last, "。") == 0 || strcmp(last, ".") == 0)) *(char*)last = '\0';
 }
 
 // The findings of one kind, one line each, under a heading said once.
