@@ -30,3 +30,6 @@ void ShowMenuHelp(WPARAM wParam, LPARAM lParam);
 
 // Why an entry may not show in Cakewalk's menu, as a report to read and copy; changes nothing.
 void ShowDiagnosis(HWND hwnd);
+// プロパティ of the selected entry: every value Cakewalk reads, in a dialog whose OK writes only
+// what the user changed, as one step of 元に戻す.
+void ShowEntryProperties(HWND hwnd);

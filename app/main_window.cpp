@@ -106,6 +106,9 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_UNDO: UndoLastStep(hwnd); break;
     case IDM_COPY_TO_OTHER: CopySelectedToOtherMenu(hwnd); break;
     case IDM_DIAGNOSE: ShowDiagnosis(hwnd); break;
+    case IDM_PROPERTIES: ShowEntryProperties(hwnd); break;
+    case IDM_RENAME: RenameSelectedEntry(hwnd); break;
+    case IDM_DUPLICATE: DuplicateSelectedEntry(hwnd); break;
     case IDM_OPEN: OpenSelectedEntry(hwnd); break;
     }
     // Control notifications share WM_COMMAND; no command identifier equals these two controls.

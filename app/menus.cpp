@@ -224,9 +224,11 @@ void ApplyGreyingRule(HWND hwnd, HMENU popup)
     EnableMenuItem(popup, IDM_OPEN, state);
     EnableMenuItem(popup, IDM_DELETE, state);
     EnableMenuItem(popup, IDM_CAL, state);
-    // A row without a name has nothing to copy by.
-    bool copyable = selected && selected->nameState != NAME_UNREAD;
-    EnableMenuItem(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND | (copyable ? MF_ENABLED : MF_GRAYED));
+    // A row without a name has nothing to copy, show or rename it by.
+    bool named = selected && selected->nameState != NAME_UNREAD;
+    const UINT byName[] = {IDM_COPY_TO_OTHER, IDM_PROPERTIES, IDM_RENAME, IDM_DUPLICATE};
+    for (UINT id : byName)
+        EnableMenuItem(popup, id, MF_BYCOMMAND | (named ? MF_ENABLED : MF_GRAYED));
     // The item names what it would undo, as things stand when the menu opens.
     char text[UNDO_MENU_TEXT_SIZE];
     bool canUndo = UndoMenuText(text, sizeof text);

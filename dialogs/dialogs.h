@@ -70,6 +70,17 @@ void VersionStringPrefix(WORD language, WORD codePage, char* prefix, DWORD size)
 // The named string below prefix, inside the block: "" for a value stored empty, null for none.
 const char* QueryVersionString(const void* block, const char* prefix, const char* name);
 
+// The name dialog of 名前の変更 and 複製, centred on owner: the old name, a note and the new name,
+// proposed in name and read back into it (size bytes, enough for twice the longest name, so that
+// one too long is seen whole). On OK, check is asked with the dialog as owner: it shows its own
+// warning and returns false to keep the dialog open. False when the user cancelled.
+typedef bool (*NameCheck)(HWND dialog, const char* name, void* context);
+bool AskForEntryName(HWND owner, const char* caption, const char* oldName, const char* note,
+                     char* name, DWORD size, NameCheck check, void* context);
+// The system's folder dialog, centred on owner and started at folder, which takes the chosen
+// folder (size bytes); false when cancelled or the folder does not fit.
+bool AskForFolder(HWND owner, const char* title, char* folder, DWORD size);
+
 // readme.txt or history.txt from the program's folder, opened with the shell; failures reported.
 void OpenHelpDocument(HWND owner, const char* fileName);
 // The About box, which also names the menu this copy edits.

@@ -27,8 +27,9 @@ static void WarnAboutField(HWND hwnd, const char* text, int id)
 // The entry the program registers itself as, by which users find it in Cakewalk's Tools menu.
 static const char SelfEntryName[] = "Korvanel";
 
-// Room for the quoted name of at most 255 bytes, or a program's path, and the longest question.
-enum { QUESTION_SIZE = MAX_PATH + 512 };
+// Room for the quoted name of at most 255 bytes, or a program's path, and the longest question;
+// and for what an overwrite would change of the entry's type.
+enum { QUESTION_SIZE = MAX_PATH + 512, NOTICE_SIZE = 512 };
 
 static void BuildQuestion(char* question, DWORD size, const char* name, const char* rest)
 {
@@ -81,10 +82,19 @@ static bool ConfirmOverwrite(HWND hwnd, const char* name)
         // by its shown name would make a second key beside it.
         if (entry->nameState != NAME_EXACT && entry != selected) continue;
         if (RefuseUnnamable(hwnd, entry, "上書き")) return false;
-        char question[QUESTION_SIZE];
-        BuildQuestion(question, sizeof question, name,
-                      "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。"
-                      "\n上書きしてもよろしいですか？");
+        // The write makes Type "Generic": an entry of another type is told what it loses.
+        char notice[NOTICE_SIZE] = "", rest[NOTICE_SIZE + 256];
+        EntryValues values;
+        if (ReadEntryValues(entry->name, &values) == ERROR_SUCCESS) {
+            OverwriteNotice(values, notice, sizeof notice);
+            FreeEntryValues(&values);
+        }
+        snprintf(rest, sizeof rest,
+                 "'\nこのツールは、すでに Cakewalk の [ツール] メニューに登録されています。\n%s"
+                 "上書きしてもよろしいですか？",
+                 notice);
+        char question[QUESTION_SIZE + NOTICE_SIZE];
+        BuildQuestion(question, sizeof question, name, rest);
         // A box that could not be shown is no Yes.
         if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;

@@ -50,7 +50,15 @@ void RegisterSelf(HWND hwnd);
 // ended (EndUndoStep: a command that failed before changing anything leaves no step, one that
 // failed half-way leaves one like any other). The label names the entry, or the file of an
 // import, in the menu.
-enum UndoKind { UNDO_REGISTER, UNDO_DELETE, UNDO_IMPORT, UNDO_COPY };
+enum UndoKind {
+    UNDO_REGISTER,
+    UNDO_DELETE,
+    UNDO_IMPORT,
+    UNDO_COPY,
+    UNDO_PROPERTIES,
+    UNDO_RENAME,
+    UNDO_DUPLICATE
+};
 bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView view,
                    const char* const* names, int count);
 void EndUndoStep(bool succeeded);
@@ -72,7 +80,50 @@ const char* MenuName(RegistryView view);
 // question when an entry of that name is there already; one step of 元に戻す.
 void CopySelectedToOtherMenu(HWND hwnd);
 
+// The selected entry's name into TOOL_TEXT_SIZE bytes, copied because the list may be rebuilt
+// while a box is open; false, after a warning, when nothing is selected (noSelection says what
+// to select) or the name cannot be acted on (action: "削除", "編集"...).
+bool TakeSelectedName(HWND hwnd, const char* noSelection, const char* action, char* name);
+
+// プロパティ: what a field of the dialog shows of a stored value, and whether it may be edited (a
+// value that is not exact text keeps its bytes: its field shows ShortValueForm, read-only).
+bool ShownValueText(EntryValueId id, const StoredValue& value, char* text, DWORD size);
+// Type's and Modal's list choices: 0 to 2 (ToolTypes, or Modal's 0 and 1), CHOICE_NONE for an
+// absent value, CHOICE_KEEP for a stored value that is none of those, kept as it is.
+enum { CHOICE_NONE = -1, CHOICE_KEEP = -2 };
+int StoredChoice(EntryValueId id, const StoredValue& value);
+// A value's type as the registry's own editor names it ("REG_SZ", "(種類 n)"), and its data in
+// one short line: a text cut at 60 bytes with "…", "0x00000001 (1)", or its first bytes in hex
+// and its size.
+void TypeName(DWORD type, char* text, DWORD size);
+void ShortValueForm(const StoredValue& value, char* text, DWORD size);
+// What the dialog's fields held when OK was pressed, each field's text in dialog order (Type's and
+// Modal's unused) and the two choices.
+struct PropertyInput {
+    char text[ENTRY_VALUE_COUNT][VALUE_TEXT_SIZE];
+    int typeChoice, modalChoice;
+};
+enum PropertyProblem { PROPERTY_FINE, PROPERTY_EMPTY, PROPERTY_TOO_LONG, PROPERTY_NOT_NUMBER };
+// The changes the user made, only where a field differs byte for byte from what the dialog showed
+// (at most ENTRY_VALUE_COUNT): an emptied optional value is removed, the status-bar text stored
+// empty, a REG_EXPAND_SZ stays one. The first problem in dialog order stops it, naming the field.
+PropertyProblem DecideValueChanges(const EntryValues& values, const PropertyInput& input,
+                                   ValueChange* changes, int* count, EntryValueId* where);
+// Writes the changes as one step of 元に戻す (none: nothing at all), reports a failure, refreshes the
+// list and selects the entry again.
+void ApplyValueChanges(HWND hwnd, const char* name, const ValueChange* changes, int count);
+// The lines 登録's overwrite question gains over an entry whose Type is not plain "Generic": ""
+// for one whose Type is "Generic" or absent, whatever else it holds.
+void OverwriteNotice(const EntryValues& values, char* text, DWORD size);
+// 名前の変更 and 複製 of the selected entry, with every value and subkey, each one step of 元に戻す;
+// the list then selects the entry by its new name.
+void RenameSelectedEntry(HWND hwnd);
+void DuplicateSelectedEntry(HWND hwnd);
+
 // Pre-fill the four fields from a program chosen in the Browse dialog or dropped on MainWindow;
 // TakeDroppedFile finishes the drop.
 void BrowseForProgram(HWND hwnd);
+// A program, or a help file, chosen in a file dialog of owner and set into owner's field id alone;
+// a path too long for a field is refused as Browse refuses it.
+void BrowseIntoField(HWND owner, int id, bool helpFile);
 void TakeDroppedFile(HWND hwnd, HDROP drop);

@@ -53,14 +53,31 @@ static void FillFromChosenFile(HWND owner, const char* path, void* context)
     if (!RefusedAsTooLong(owner, strlen(path))) FillFieldsFromFile(owner, path);
 }
 
+static const char ProgramFilter[] = "実行可能ファイル (*.exe)\0*.exe\0"
+                                    "すべてのファイル (*.*)\0*.*\0";
+
 void BrowseForProgram(HWND hwnd)
 {
-    static const char filter[] = "実行可能ファイル (*.exe)\0*.exe\0"
-                                 "すべてのファイル (*.*)\0*.*\0";
     char file[MAX_PATH] = "";
     OPENFILENAMEA dialog;
-    PrepareFileDialog(&dialog, hwnd, file, sizeof file, filter, "ファイルを選択", NULL);
+    PrepareFileDialog(&dialog, hwnd, file, sizeof file, ProgramFilter, "ファイルを選択", NULL);
     RunFileDialogSpan(&dialog, false, FillFromChosenFile, NULL);
+}
+
+static void SetChosenFile(HWND owner, const char* path, void* field)
+{
+    if (!RefusedAsTooLong(owner, strlen(path))) SetDlgItemTextA(owner, (int)(INT_PTR)field, path);
+}
+
+void BrowseIntoField(HWND owner, int id, bool helpFile)
+{
+    static const char helpFilter[] = "ヘルプ ファイル (*.chm;*.hlp)\0*.chm;*.hlp\0"
+                                     "すべてのファイル (*.*)\0*.*\0";
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog;
+    PrepareFileDialog(&dialog, owner, file, sizeof file, helpFile ? helpFilter : ProgramFilter,
+                      helpFile ? "ヘルプ ファイルを選択" : "ファイルを選択", NULL);
+    RunFileDialogSpan(&dialog, false, SetChosenFile, (void*)(INT_PTR)id);
 }
 
 void TakeDroppedFile(HWND hwnd, HDROP drop)

@@ -130,6 +130,9 @@ bool UndoMenuText(char* text, DWORD size)
     case UNDO_COPY:
         snprintf(what, sizeof what, "の %sのメニューへのコピー", EditionName(step->view));
         break;
+    case UNDO_PROPERTIES: lstrcpynA(what, "のプロパティの変更", sizeof what); break;
+    case UNDO_RENAME: lstrcpynA(what, "の名前の変更", sizeof what); break;
+    case UNDO_DUPLICATE: lstrcpynA(what, "の複製", sizeof what); break;
     }
     snprintf(text, size, "元に戻す: '%s' %s(&U)", shown, what);
     return true;

@@ -10,7 +10,8 @@
 #include "exchange/exchange_private.h"
 
 const char IniFilter[] = "設定ファイル (*.ini)\0*.ini\0すべてのファイル (*.*)\0*.*\0";
-const char* const IniKeys[3] = {ExePathValue, MenuTextValue, StatusBarTextValue};
+const char* const IniKeys[3] = {EntryValueNames[VALUE_EXE_PATH], EntryValueNames[VALUE_MENU_TEXT],
+                                EntryValueNames[VALUE_STATUS_TEXT]};
 
 bool HasControlCharacter(const char* text)
 {

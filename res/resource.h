@@ -8,6 +8,8 @@
 #define IDI_KORVANEL     105
 #define IDR_ACCELERATORS 106
 #define IDD_DIAGNOSIS    107
+#define IDD_PROPERTIES   108
+#define IDD_ENTRY_NAME   109
 
 #define IDS_TOOLS_MENU_KEY   1
 #define IDS_VERSION_PREFIX   20
@@ -31,6 +33,25 @@
 #define IDC_ABOUT_COMMENTS  2002
 #define IDC_ABOUT_MENU      2003
 #define IDC_REPORT          1010
+
+// The プロパティ dialog, whose first three fields take the main window's ids for the same values.
+#define IDC_TYPE              1020
+#define IDC_CMD_ARGS          1021
+#define IDC_CMD_ARGS_MENU     1022
+#define IDC_ARGS              1023
+#define IDC_ARGS_MENU         1024
+#define IDC_CURRENT_DIRECTORY 1025
+#define IDC_BROWSE_FOLDER     1026
+#define IDC_MODAL             1027
+#define IDC_HELP_FILE         1028
+#define IDC_BROWSE_HELP_FILE  1029
+#define IDC_HELP_TOPIC        1030
+#define IDC_OTHER_VALUES      1031
+#define IDC_HINT              1032
+// The name dialog of 名前の変更 and 複製.
+#define IDC_OLD_NAME  1040
+#define IDC_NEW_NAME  1041
+#define IDC_NAME_NOTE 1042
 
 #define IDT_CAL      499
 #define IDT_REFRESH  500
@@ -60,3 +81,6 @@
 #define IDM_BACKUP            40032
 #define IDM_COPY_TO_OTHER     40033
 #define IDM_DIAGNOSE          40034
+#define IDM_PROPERTIES        40035
+#define IDM_RENAME            40036
+#define IDM_DUPLICATE         40037

@@ -87,7 +87,7 @@ static DWORD ListMenu(HKEY root, const wchar_t* path, RegistryView view, Listing
         char* path = NULL;
         DWORD type = REG_NONE;
         if (RegOpenKeyExW(menuKey, entry->name, 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
-            if (ReadWholeValue(key, ExePathValue, &type, &path) == ERROR_SUCCESS)
+            if (ReadWholeValue(key, EntryValueNames[VALUE_EXE_PATH], &type, &path) == ERROR_SUCCESS)
                 lstrcpynA(entry->path, path, sizeof entry->path);
             if (path) GlobalFree(path);
             RegCloseKey(key);
@@ -377,7 +377,8 @@ static void CheckEntry(MenuDiagnosis* diagnosis, HKEY menuKey, const wchar_t* na
         RegCloseKey(key);
         return;
     }
-    const char* valueNames[] = {ExePathValue, MenuTextValue, StatusBarTextValue};
+    const char* valueNames[] = {EntryValueNames[VALUE_EXE_PATH], EntryValueNames[VALUE_MENU_TEXT],
+                                EntryValueNames[VALUE_STATUS_TEXT]};
     char* texts[3] = {NULL, NULL, NULL};
     bool notText[3] = {false, false, false};
     for (int i = 0; i < 3; i++) {

@@ -674,10 +674,7 @@ static DWORD PruneKey(HKEY parent, const KeyRecord* record, DWORD* position, con
     return error;
 }
 
-// Puts the record's entry keys back below the Tools Menu key of view, each under names[i] when
-// names is given: first everything the record holds is made and written, then what it lacks is
-// deleted, so that a failure on the way never costs a recorded value.
-static DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* const* names)
+DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* const* names)
 {
     bool bringsKeys = false;
     KeyItem item;

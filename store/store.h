@@ -7,10 +7,25 @@
 // An entry's texts are held in 260 bytes.
 enum { TOOL_TEXT_SIZE = 260 };
 
-// The names of an entry's values, as Cakewalk reads them; the INI export names its keys after them.
-extern const char ExePathValue[];
-extern const char MenuTextValue[];
-extern const char StatusBarTextValue[];
+// The values Cakewalk reads of an entry, in the order the プロパティ dialog shows them. Their names
+// are spelt once, in EntryValueNames (the INI export names its keys after three of them), and the
+// words of Type in ToolTypes, of which 登録 writes the first.
+enum EntryValueId {
+    VALUE_MENU_TEXT,
+    VALUE_EXE_PATH,
+    VALUE_STATUS_TEXT,
+    VALUE_TYPE,
+    VALUE_MODAL,
+    VALUE_CMD_ARGS,
+    VALUE_ARGS,
+    VALUE_CURRENT_DIRECTORY,
+    VALUE_HELP_FILE,
+    VALUE_HELP_TOPIC,
+    ENTRY_VALUE_COUNT
+};
+extern const char* const EntryValueNames[ENTRY_VALUE_COUNT];
+enum { TOOL_TYPE_COUNT = 3 };
+extern const char* const ToolTypes[TOOL_TYPE_COUNT]; // Generic, WaveEditor, SysxEditor
 
 // Which registry view a function acts on: THIS_VIEW is the one this build's Cakewalk reads (the
 // 32-bit view for the i686 build), or the flag of the other one (KEY_WOW64_32KEY or
@@ -40,6 +55,70 @@ struct ToolEntry {
     char statusText[TOOL_TEXT_SIZE];
     NameState nameState;
 };
+
+// A value as it is stored, the raw material for its words: text holds a string (REG_MULTI_SZ's
+// joined by blanks) in code page 932, cut to fit, "?" for what it lacks; textExact says that an
+// edit shows it and gives it back as stored (REG_SZ or REG_EXPAND_SZ, nothing after its first
+// terminator but that, every character in code page 932, none below 0x20, under 1,024 bytes),
+// textFlaw why not. number holds a REG_DWORD of 4 bytes (numberExact) or a REG_QWORD of 8; head
+// the first bytes.
+enum { VALUE_TEXT_SIZE = 1024 };
+enum TextFlaw { TEXT_EXACT, TEXT_NOT_TEXT, TEXT_CONTROL, TEXT_NOT_CP932, TEXT_TOO_LONG };
+struct StoredValue {
+    bool present;
+    DWORD type, size;
+    char text[VALUE_TEXT_SIZE];
+    bool textExact;
+    TextFlaw textFlaw;
+    ULONGLONG number;
+    bool numberExact;
+    BYTE head[16];
+};
+// Every value of an entry key that is not one of the known ones, and every subkey with its own
+// counts of values and subkeys, in the registry's order (values first).
+struct OtherItem {
+    char name[TOOL_TEXT_SIZE];
+    bool unnamed, isKey;
+    StoredValue value;
+    int values, subkeys;
+};
+// An entry as the プロパティ dialog shows it: its key's own name and the values known by name,
+// found in any letter case, the first of each; others a block of the global heap.
+struct EntryValues {
+    char name[TOOL_TEXT_SIZE];
+    StoredValue known[ENTRY_VALUE_COUNT];
+    OtherItem* others;
+    int otherCount;
+    DWORD capacity;
+};
+// Reads them from one record of the whole entry key, the bytes an undo step would hold.
+// ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when the key is gone, ERROR_INVALID_NAME for a name no key
+// could take, or the error that kept the tree from being read whole.
+DWORD ReadEntryValues(const char* name, EntryValues* values);
+void FreeEntryValues(EntryValues* values);
+// One value to set (a text of type REG_SZ or REG_EXPAND_SZ, or a REG_DWORD number) or remove.
+struct ValueChange {
+    EntryValueId value;
+    bool remove;
+    DWORD type;
+    char text[TOOL_TEXT_SIZE];
+    DWORD number;
+};
+// Writes the changes in order through the UTF-16 functions into the existing entry key, which is
+// never made (ERROR_FILE_NOT_FOUND when it is gone); a value to remove that is absent is no error.
+// ERROR_SUCCESS or the first error, after which nothing more is written.
+DWORD WriteEntryValues(const char* name, const ValueChange* changes, int count);
+// Copies the entry key from with its whole tree, byte for byte, to a new key to (duplicate), or
+// moves it there (rename; to may be from in other letters). ERROR_INVALID_NAME for an empty to or
+// one holding "\", ERROR_FILENAME_EXCED_RANGE for TOOL_TEXT_SIZE bytes or more than 255 UTF-16
+// characters, ERROR_ALREADY_EXISTS when to names another key in any letter case,
+// ERROR_FILE_NOT_FOUND without from, or the registry's error. A copy that fails leaves nothing of
+// to; a rename whose delete of from fails half-way writes from back whole and deletes to, so no
+// entry is ever left half there.
+DWORD DuplicateEntryKey(const char* from, const char* to);
+DWORD RenameEntryKey(const char* from, const char* to);
+// Whether the two names name one key, compared as the registry compares them.
+bool SameEntryKey(const char* a, const char* b);
 
 // Receives each entry, which it then owns and releases with FreeToolEntry.
 typedef void (*ToolEntrySink)(ToolEntry* entry, void* context);

@@ -36,3 +36,8 @@ const char* NextAnsiCharacter(const char* p);
 // long in code page 932 or outside it, stops the walk half-way. Each key is opened only to be
 // walked: deleting it asks for DELETE on it alone.
 DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view);
+// Puts the record's entry keys below view's Tools Menu key as the record holds them, in place:
+// first everything the record holds is made and written, then what it lacks is deleted, so that a
+// failure on the way never costs a recorded value. Each entry key takes names[i] when names is
+// given. ERROR_SUCCESS or the first error; the walk goes on past one.
+DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* const* names);

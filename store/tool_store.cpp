@@ -6,11 +6,6 @@
 #include "store/store.h"
 #include "store/store_private.h"
 
-const char ExePathValue[] = "ExePath";
-const char MenuTextValue[] = "MenuText";
-const char StatusBarTextValue[] = "StatusBarText";
-static const char TypeValue[] = "Type";
-
 LONG LiveToolEntryCount;
 LONG LiveToolIconCount;
 
@@ -47,7 +42,7 @@ static void ReadEntryValues(HKEY menuKey, const wchar_t* keyName, ToolEntry* ent
     // By the UTF-16 name: the texts are those of this key even when its listed name is not. Read
     // only: an installer's key that refuses its deletion still shows what it holds.
     if (RegOpenKeyExW(menuKey, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-    ReadText(key, ExePathValue, entry->path, sizeof entry->path);
+    ReadText(key, EntryValueNames[VALUE_EXE_PATH], entry->path, sizeof entry->path);
     SHFILEINFOA info;
     ZeroMemory(&info, sizeof info);
     // The shell answers an empty path with a folder's icon. A missing file may leave garbage in
@@ -56,8 +51,8 @@ static void ReadEntryValues(HKEY menuKey, const wchar_t* keyName, ToolEntry* ent
         entry->icon = info.hIcon;
         if (entry->icon) LiveToolIconCount++;
     }
-    ReadText(key, MenuTextValue, entry->menuText, sizeof entry->menuText);
-    ReadText(key, StatusBarTextValue, entry->statusText, sizeof entry->statusText);
+    ReadText(key, EntryValueNames[VALUE_MENU_TEXT], entry->menuText, sizeof entry->menuText);
+    ReadText(key, EntryValueNames[VALUE_STATUS_TEXT], entry->statusText, sizeof entry->statusText);
     RegCloseKey(key);
 }
 
@@ -96,8 +91,11 @@ DWORD ReadToolEntries(ToolEntrySink sink, void* context)
 
 // A text that the list holds as the registry does: a string that fits the field and comes back
 // from code page 932 as the same UTF-16 text.
-static bool TextFits(HKEY key, const char* valueName, const wchar_t* wideValueName)
+static bool TextFits(HKEY key, EntryValueId value)
 {
+    const char* valueName = EntryValueNames[value];
+    wchar_t wideValueName[32];
+    if (ToWide(valueName, wideValueName, 32) != ERROR_SUCCESS) return false;
     char text[TOOL_TEXT_SIZE];
     DWORD size = sizeof text, type = REG_NONE;
     LONG result = RegQueryValueExA(key, valueName, NULL, &type, (BYTE*)text, &size);
@@ -123,9 +121,8 @@ bool ToolTextsFit(const char* name)
     if (BuildToolKeyPath(name, path, sizeof path) != ERROR_SUCCESS) return false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    bool fits = TextFits(key, ExePathValue, L"ExePath") &&
-                TextFits(key, MenuTextValue, L"MenuText") &&
-                TextFits(key, StatusBarTextValue, L"StatusBarText");
+    bool fits = TextFits(key, VALUE_EXE_PATH) && TextFits(key, VALUE_MENU_TEXT) &&
+                TextFits(key, VALUE_STATUS_TEXT);
     RegCloseKey(key);
     return fits;
 }
@@ -157,10 +154,10 @@ DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
     result = (DWORD)RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
                                     KEY_SET_VALUE, NULL, &key, NULL);
     if (result != ERROR_SUCCESS) return result;
-    WriteText(key, ExePathValue, path);
-    WriteText(key, MenuTextValue, menuText);
-    WriteText(key, StatusBarTextValue, statusText);
-    WriteText(key, TypeValue, "Generic");
+    WriteText(key, EntryValueNames[VALUE_EXE_PATH], path);
+    WriteText(key, EntryValueNames[VALUE_MENU_TEXT], menuText);
+    WriteText(key, EntryValueNames[VALUE_STATUS_TEXT], statusText);
+    WriteText(key, EntryValueNames[VALUE_TYPE], ToolTypes[0]);
     RegCloseKey(key);
     return ERROR_SUCCESS;
 }

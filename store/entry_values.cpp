@@ -1,0 +1,327 @@
+// Every value Cakewalk reads of an entry, read from one record of its key and written one by one;
+// and an entry key renamed or duplicated with every byte of its tree.
+#include <windows.h>
+#include <string.h>
+#include <wchar.h>
+#include "store/store.h"
+#include "store/store_private.h"
+
+const char* const EntryValueNames[ENTRY_VALUE_COUNT] = {
+    "MenuText", "ExePath", "StatusBarText",    "Type",         "Modal",
+    "CmdArgs",  "Args",    "CurrentDirectory", "HelpFilePath", "HelpFileTopic",
+};
+const char* const ToolTypes[TOOL_TYPE_COUNT] = {"Generic", "WaveEditor", "SysxEditor"};
+
+// An item's name in code page 932, cut to fit, "?" for what it lacks.
+static void NarrowName(const wchar_t* name, DWORD characters, char* out, DWORD size)
+{
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, name, (int)characters, out, (int)size - 1, NULL, NULL);
+    out[length > 0 ? length : 0] = '\0';
+}
+
+// A string value as an edit shows it: the characters up to the first terminator, which must be
+// the last one (or missing), in code page 932 and back unchanged, without control characters.
+static void StoreText(StoredValue* value, const BYTE* data, DWORD size)
+{
+    DWORD characters = size / sizeof(wchar_t), length = 0;
+    const wchar_t* text = (const wchar_t*)data;
+    wchar_t c = 0;
+    while (length < characters && (memcpy(&c, text + length, sizeof c), c != 0))
+        length++;
+    TextFlaw flaw =
+        size % sizeof(wchar_t) == 0 && length + 1 >= characters ? TEXT_EXACT : TEXT_CONTROL;
+    for (DWORD i = 0; i < length && flaw == TEXT_EXACT; i++) {
+        memcpy(&c, text + i, sizeof c);
+        if (c < 0x20) flaw = TEXT_CONTROL;
+    }
+    BOOL usedDefault = FALSE;
+    int bytes = length ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, (int)length,
+                                             value->text, VALUE_TEXT_SIZE - 1, NULL, &usedDefault)
+                       : 0;
+    if (length && bytes == 0) {
+        // Cut to fit: the conversion gives nothing at all when the whole does not.
+        if (flaw == TEXT_EXACT) flaw = TEXT_TOO_LONG;
+        for (DWORD cut = length; cut > 0 && bytes == 0; cut = cut * 3 / 4)
+            bytes = WideCharToMultiByte(CP_ACP, 0, text, (int)cut, value->text, VALUE_TEXT_SIZE - 1,
+                                        NULL, NULL);
+    }
+    value->text[bytes > 0 ? bytes : 0] = '\0';
+    if (flaw == TEXT_EXACT && usedDefault) flaw = TEXT_NOT_CP932;
+    // Back through the code page: a character that only looks the same would be written anew.
+    if (flaw == TEXT_EXACT && length) {
+        wchar_t back[VALUE_TEXT_SIZE];
+        int backLength = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, value->text, bytes, back,
+                                             VALUE_TEXT_SIZE);
+        if (backLength != (int)length || memcmp(back, text, length * sizeof(wchar_t)) != 0)
+            flaw = TEXT_NOT_CP932;
+    }
+    value->textFlaw = flaw;
+    value->textExact = flaw == TEXT_EXACT;
+}
+
+// The raw material of the value that the item holds: the words are the caller's.
+static void StoreValue(StoredValue* value, const KeyItem& item)
+{
+    ZeroMemory(value, sizeof *value);
+    value->present = true;
+    value->textFlaw = TEXT_NOT_TEXT;
+    value->type = item.type;
+    value->size = item.dataSize;
+    memcpy(value->head, item.data,
+           item.dataSize < sizeof value->head ? item.dataSize : sizeof value->head);
+    if (item.type == REG_SZ || item.type == REG_EXPAND_SZ) {
+        StoreText(value, item.data, item.dataSize);
+    } else if (item.type == REG_MULTI_SZ) {
+        // Shown as one line: the strings joined by a blank.
+        StoreText(value, item.data, item.dataSize);
+        value->textExact = false;
+        value->textFlaw = TEXT_NOT_TEXT;
+        DWORD characters = item.dataSize / sizeof(wchar_t);
+        size_t used = strlen(value->text);
+        const wchar_t* text = (const wchar_t*)item.data;
+        for (DWORD i = 0; i < characters && used < VALUE_TEXT_SIZE - 1; i++) {
+            wchar_t c;
+            memcpy(&c, text + i, sizeof c);
+            if (c != 0) continue;
+            DWORD next = i + 1;
+            if (next >= characters || (memcpy(&c, text + next, sizeof c), c == 0)) break;
+            DWORD end = next;
+            while (end < characters && (memcpy(&c, text + end, sizeof c), c != 0))
+                end++;
+            value->text[used++] = ' ';
+            int bytes =
+                WideCharToMultiByte(CP_ACP, 0, text + next, (int)(end - next), value->text + used,
+                                    (int)(VALUE_TEXT_SIZE - 1 - used), NULL, NULL);
+            used += bytes > 0 ? (size_t)bytes : 0;
+            value->text[used] = '\0';
+            i = end - 1;
+        }
+    } else if (item.type == REG_DWORD && item.dataSize == sizeof(DWORD)) {
+        DWORD number;
+        memcpy(&number, item.data, sizeof number);
+        value->number = number;
+        value->numberExact = true;
+    } else if (item.type == REG_QWORD && item.dataSize == sizeof(ULONGLONG)) {
+        memcpy(&value->number, item.data, sizeof value->number);
+    }
+}
+
+static int KnownValue(const KeyItem& item)
+{
+    for (int i = 0; i < ENTRY_VALUE_COUNT; i++) {
+        wchar_t name[32];
+        if (ToWide(EntryValueNames[i], name, 32) == ERROR_SUCCESS &&
+            CompareStringOrdinal(item.name, (int)item.nameCharacters, name, -1, TRUE) == CSTR_EQUAL)
+            return i;
+    }
+    return -1;
+}
+
+static OtherItem* AddOther(EntryValues* values, const KeyItem& item)
+{
+    if (GrowBlock((void**)&values->others, &values->capacity,
+                  (DWORD)(values->otherCount + 1) * sizeof(OtherItem),
+                  8 * sizeof(OtherItem)) != ERROR_SUCCESS)
+        return NULL;
+    OtherItem* other = &values->others[values->otherCount++];
+    ZeroMemory(other, sizeof *other);
+    NarrowName(item.name, item.nameCharacters, other->name, sizeof other->name);
+    other->unnamed = item.nameCharacters == 0;
+    return other;
+}
+
+DWORD ReadEntryValues(const char* name, EntryValues* values)
+{
+    ZeroMemory(values, sizeof *values);
+    const char* names[] = {name};
+    KeyRecord record = {};
+    DWORD error = RecordEntryKeys(THIS_VIEW, names, 1, &record);
+    if (error != ERROR_SUCCESS) return error;
+    DWORD position = 0;
+    KeyItem item;
+    if (!NextKeyItem(&record, &position, &item))
+        error = ERROR_INVALID_NAME;
+    else if (item.kind != KEY_BEGIN)
+        error = ERROR_FILE_NOT_FOUND;
+    else
+        NarrowName(item.name, item.nameCharacters, values->name, sizeof values->name);
+    // Values of the entry key first, then its subkeys, each counted but not walked.
+    OtherItem* subkey = NULL;
+    for (int depth = 1;
+         error == ERROR_SUCCESS && depth > 0 && NextKeyItem(&record, &position, &item);) {
+        if (item.kind == KEY_END) {
+            depth--;
+        } else if (item.kind == KEY_BEGIN) {
+            if (depth++ == 1) {
+                subkey = AddOther(values, item);
+                if (!subkey) error = ERROR_NOT_ENOUGH_MEMORY;
+                if (subkey) subkey->isKey = true;
+            } else if (depth == 3 && subkey) {
+                subkey->subkeys++;
+            }
+        } else if (item.kind == KEY_VALUE && depth == 2 && subkey) {
+            subkey->values++;
+        } else if (item.kind == KEY_VALUE && depth == 1) {
+            int known = KnownValue(item);
+            if (known >= 0 && !values->known[known].present) {
+                StoreValue(&values->known[known], item);
+            } else {
+                OtherItem* other = AddOther(values, item);
+                if (!other) error = ERROR_NOT_ENOUGH_MEMORY;
+                if (other) StoreValue(&other->value, item);
+            }
+        }
+    }
+    FreeKeyRecord(&record);
+    if (error != ERROR_SUCCESS) FreeEntryValues(values);
+    return error;
+}
+
+void FreeEntryValues(EntryValues* values)
+{
+    if (values->others) GlobalFree(values->others);
+    values->others = NULL;
+    values->otherCount = 0;
+    values->capacity = 0;
+}
+
+// The entry key's path below HKEY_LOCAL_MACHINE in UTF-16.
+static DWORD WideEntryPath(const char* name, wchar_t* path)
+{
+    char keyPath[TOOL_KEY_PATH_SIZE];
+    DWORD error = BuildToolKeyPath(name, keyPath, sizeof keyPath);
+    return error == ERROR_SUCCESS ? ToWide(keyPath, path, TOOL_KEY_PATH_SIZE) : error;
+}
+
+DWORD WriteEntryValues(const char* name, const ValueChange* changes, int count)
+{
+    wchar_t path[TOOL_KEY_PATH_SIZE];
+    DWORD error = WideEntryPath(name, path);
+    HKEY key;
+    // Opened, never made: an entry that went while the dialog was open stays gone.
+    if (error == ERROR_SUCCESS)
+        error = (DWORD)RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key);
+    if (error != ERROR_SUCCESS) return error;
+    for (int i = 0; i < count && error == ERROR_SUCCESS; i++) {
+        const ValueChange& change = changes[i];
+        wchar_t valueName[32];
+        error = ToWide(EntryValueNames[change.value], valueName, 32);
+        if (error != ERROR_SUCCESS) break;
+        if (change.remove) {
+            error = (DWORD)RegDeleteValueW(key, valueName);
+            if (error == ERROR_FILE_NOT_FOUND) error = ERROR_SUCCESS;
+        } else if (change.type == REG_DWORD) {
+            error = (DWORD)RegSetValueExW(key, valueName, 0, REG_DWORD, (const BYTE*)&change.number,
+                                          sizeof change.number);
+        } else {
+            wchar_t text[TOOL_TEXT_SIZE];
+            error = ToWide(change.text, text, TOOL_TEXT_SIZE);
+            if (error == ERROR_SUCCESS)
+                error = (DWORD)RegSetValueExW(key, valueName, 0, change.type, (const BYTE*)text,
+                                              (DWORD)(wcslen(text) + 1) * sizeof(wchar_t));
+        }
+    }
+    RegCloseKey(key);
+    return error;
+}
+
+bool SameEntryKey(const char* a, const char* b)
+{
+    wchar_t wideA[KEY_NAME_CHARACTERS], wideB[KEY_NAME_CHARACTERS];
+    return ToWide(a, wideA, KEY_NAME_CHARACTERS) == ERROR_SUCCESS &&
+           ToWide(b, wideB, KEY_NAME_CHARACTERS) == ERROR_SUCCESS &&
+           CompareStringOrdinal(wideA, -1, wideB, -1, TRUE) == CSTR_EQUAL;
+}
+
+// A new name for an entry key, in UTF-16: one key of the Tools Menu, of a length the list reads.
+static DWORD NewEntryName(const char* name, wchar_t* wide)
+{
+    if (!name[0]) return ERROR_INVALID_NAME;
+    for (const char* p = name; *p; p = NextAnsiCharacter(p))
+        if (*p == '\\') return ERROR_INVALID_NAME;
+    if (strlen(name) >= TOOL_TEXT_SIZE) return ERROR_FILENAME_EXCED_RANGE;
+    int characters = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, NULL, 0);
+    if (characters == 0) return ERROR_NO_UNICODE_TRANSLATION;
+    if (characters > KEY_NAME_CHARACTERS) return ERROR_FILENAME_EXCED_RANGE;
+    return ToWide(name, wide, KEY_NAME_CHARACTERS);
+}
+
+// The checks that rename and duplicate share, and the record of from.
+static DWORD PrepareCopy(const char* from, const char* to, bool renaming, wchar_t* wideTo,
+                         KeyRecord* record)
+{
+    DWORD error = NewEntryName(to, wideTo);
+    if (error != ERROR_SUCCESS) return error;
+    if (EntryKeyExists(THIS_VIEW, to) && !(renaming && SameEntryKey(from, to)))
+        return ERROR_ALREADY_EXISTS;
+    const char* names[] = {from};
+    error = RecordEntryKeys(THIS_VIEW, names, 1, record);
+    KeyItem item;
+    DWORD position = 0;
+    if (error == ERROR_SUCCESS &&
+        (!NextKeyItem(record, &position, &item) || item.kind != KEY_BEGIN)) {
+        FreeKeyRecord(record);
+        error = ERROR_FILE_NOT_FOUND;
+    }
+    return error;
+}
+
+static DWORD DeleteEntryKey(const wchar_t* name)
+{
+    HKEY menuKey;
+    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_READ, &menuKey);
+    if (error != ERROR_SUCCESS) return error;
+    error = DeleteKeyTree(menuKey, name, THIS_VIEW);
+    RegCloseKey(menuKey);
+    return error;
+}
+
+DWORD DuplicateEntryKey(const char* from, const char* to)
+{
+    wchar_t wideTo[KEY_NAME_CHARACTERS];
+    KeyRecord record = {};
+    DWORD error = PrepareCopy(from, to, false, wideTo, &record);
+    if (error != ERROR_SUCCESS) return error;
+    const wchar_t* names[] = {wideTo};
+    error = PlaceEntryKeys(THIS_VIEW, &record, names);
+    // Half a copy is no entry of anyone's.
+    if (error != ERROR_SUCCESS) DeleteEntryKey(wideTo);
+    FreeKeyRecord(&record);
+    return error;
+}
+
+DWORD RenameEntryKey(const char* from, const char* to)
+{
+    wchar_t wideTo[KEY_NAME_CHARACTERS], wideFrom[KEY_NAME_CHARACTERS];
+    KeyRecord record = {};
+    DWORD error = PrepareCopy(from, to, true, wideTo, &record);
+    if (error != ERROR_SUCCESS) return error;
+    KeyItem item;
+    DWORD position = 0;
+    NextKeyItem(&record, &position, &item);
+    DWORD length = item.nameCharacters < KEY_NAME_CHARACTERS ? item.nameCharacters : 0;
+    memcpy(wideFrom, item.name, length * sizeof(wchar_t));
+    wideFrom[length] = L'\0';
+    const wchar_t* names[] = {wideTo};
+    if (SameEntryKey(from, to)) {
+        // The registry opens the same key under either name: only a key made anew takes the new
+        // letters. What a failure half-way leaves, the caller's undo step brings back.
+        error = DeleteEntryKey(wideFrom);
+        if (error == ERROR_SUCCESS) error = PlaceEntryKeys(THIS_VIEW, &record, names);
+    } else {
+        error = PlaceEntryKeys(THIS_VIEW, &record, names);
+        if (error == ERROR_SUCCESS) {
+            error = DeleteEntryKey(wideFrom);
+            // Never half an entry: the old key is written back whole and the new one goes.
+            if (error != ERROR_SUCCESS) {
+                PlaceEntryKeys(THIS_VIEW, &record, NULL);
+                DeleteEntryKey(wideTo);
+            }
+        } else {
+            DeleteEntryKey(wideTo);
+        }
+    }
+    FreeKeyRecord(&record);
+    return error;
+}
