@@ -5,6 +5,7 @@
 #include <string.h>
 #include <string>
 #include "dialogs/dialogs.h"
+#include "editor/editor.h"
 
 TEST(Cp932Text, BaseNameIsCutAtTheLastRealBackslashAndTheLastDotAfterIt)
 {
@@ -126,4 +127,129 @@ TEST(Centring, OriginIsCentredTruncatedTowardZeroAndKeptInsideTheLimits)
         EXPECT_EQ(row.x, origin.x) << row.centre.left << "," << row.centre.top;
         EXPECT_EQ(row.y, origin.y) << row.centre.left << "," << row.centre.top;
     }
+}
+
+// A stored string as the registry holds it, terminated UTF-16.
+static StoredValue Text(DWORD type, const char* text)
+{
+    StoredValue value{};
+    value.present = value.textExact = true;
+    value.type = type;
+    lstrcpynA(value.text, text, sizeof value.text);
+    return value;
+}
+
+static StoredValue Number(DWORD type, DWORD number)
+{
+    StoredValue value{};
+    value.present = true;
+    value.type = type;
+    value.size = 4;
+    value.number = number;
+    value.numberExact = type == REG_DWORD;
+    value.textFlaw = TEXT_NOT_TEXT;
+    return value;
+}
+
+TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
+{
+    static EntryValues values;
+    values.known[VALUE_MENU_TEXT] = Text(REG_SZ, "&Wave");
+    values.known[VALUE_EXE_PATH] = Text(REG_SZ, "C:\\wave.exe");
+    values.known[VALUE_STATUS_TEXT] = Text(REG_SZ, "Edits waves");
+    values.known[VALUE_TYPE] = Text(REG_SZ, "Custom");
+    values.known[VALUE_MODAL] = Text(REG_SZ, "1");
+    values.known[VALUE_CMD_ARGS] = Text(REG_EXPAND_SZ, "/a %TEMP%");
+    values.known[VALUE_CURRENT_DIRECTORY] = Text(REG_SZ, std::string(300, 'd').c_str());
+    values.known[VALUE_HELP_TOPIC] = Number(REG_DWORD, 7);
+    static PropertyInput shown;
+    for (int i = 0; i < ENTRY_VALUE_COUNT; i++)
+        ShownValueText((EntryValueId)i, values.known[i], shown.text[i], VALUE_TEXT_SIZE);
+    shown.typeChoice = StoredChoice(VALUE_TYPE, values.known[VALUE_TYPE]);
+    shown.modalChoice = StoredChoice(VALUE_MODAL, values.known[VALUE_MODAL]);
+    EXPECT_EQ(CHOICE_KEEP, shown.typeChoice);
+    EXPECT_EQ(CHOICE_KEEP, shown.modalChoice);
+    // A change: the field, its new text, and what is written: "=text" sets, "-" removes, "#n" a
+    // number, "!n" a problem, "" nothing at all.
+    const std::string a255(255, 'a'), a256(256, 'a'), d299(299, 'd');
+    const struct {
+        EntryValueId field;
+        std::string text, written;
+        DWORD type;
+    } rows[] = {
+        {VALUE_STATUS_TEXT, "Edits waves", "", 0},
+        {VALUE_STATUS_TEXT, "", "=", REG_SZ},
+        {VALUE_CMD_ARGS, "", "-", 0},
+        {VALUE_CMD_ARGS, "/b", "=/b", REG_EXPAND_SZ},
+        {VALUE_HELP_TOPIC, "0012", "#12", 0},
+        {VALUE_HELP_TOPIC, "", "-", 0},
+        {VALUE_HELP_TOPIC, "4294967295", "#4294967295", 0},
+        {VALUE_HELP_TOPIC, "12a", "!3", 0},
+        {VALUE_HELP_TOPIC, "-1", "!3", 0},
+        {VALUE_HELP_TOPIC, " 1", "!3", 0},
+        {VALUE_HELP_TOPIC, "4294967296", "!3", 0},
+        {VALUE_MENU_TEXT, "", "!1", 0},
+        {VALUE_ARGS, a255, "=" + a255, REG_SZ},
+        {VALUE_ARGS, a256, "!2", 0},
+        {VALUE_CURRENT_DIRECTORY, d299, "!2", 0},
+    };
+    for (const auto& row : rows) {
+        PropertyInput input = shown;
+        lstrcpynA(input.text[row.field], row.text.c_str(), VALUE_TEXT_SIZE);
+        ValueChange changes[ENTRY_VALUE_COUNT];
+        int count = -1;
+        EntryValueId where = VALUE_MENU_TEXT;
+        PropertyProblem problem = DecideValueChanges(values, input, changes, &count, &where);
+        std::string written = problem != PROPERTY_FINE ? "!" + std::to_string(problem)
+                              : count == 0             ? ""
+                              : changes[0].remove      ? "-"
+                              : changes[0].type == REG_DWORD
+                                  ? "#" + std::to_string(changes[0].number)
+                                  : "=" + std::string(changes[0].text);
+        EXPECT_EQ(row.written, written) << row.field << " " << row.text.substr(0, 12);
+        EXPECT_EQ(problem != PROPERTY_FINE || row.written.empty() ? 0 : 1,
+                  problem != PROPERTY_FINE ? 0 : count);
+        if (problem != PROPERTY_FINE) {
+            EXPECT_EQ(row.field, where);
+        }
+        if (row.type) {
+            EXPECT_EQ(row.type, changes[0].type);
+        }
+    }
+    // The stored value kept as it is unless another item is picked; the first problem counts.
+    PropertyInput input = shown;
+    ValueChange changes[ENTRY_VALUE_COUNT];
+    int count = 0;
+    EntryValueId where = VALUE_ARGS;
+    input.typeChoice = 1;
+    input.modalChoice = CHOICE_NONE;
+    ASSERT_EQ(PROPERTY_FINE, DecideValueChanges(values, input, changes, &count, &where));
+    ASSERT_EQ(2, count);
+    EXPECT_STREQ("WaveEditor", changes[0].text);
+    EXPECT_TRUE(changes[1].remove);
+    input.text[VALUE_MENU_TEXT][0] = '\0';
+    lstrcpynA(input.text[VALUE_HELP_TOPIC], "x", VALUE_TEXT_SIZE);
+    EXPECT_EQ(PROPERTY_EMPTY, DecideValueChanges(values, input, changes, &count, &where));
+    EXPECT_EQ(VALUE_MENU_TEXT, where);
+}
+
+TEST(Register, OverwriteQuestionNamesTheTypeItResetsAndTheValuesItKeeps)
+{
+    static EntryValues values;
+    char notice[512];
+    values.known[VALUE_TYPE] = Text(REG_SZ, "Generic");
+    values.known[VALUE_CMD_ARGS] = Text(REG_SZ, "/x");
+    values.known[VALUE_MODAL] = Number(REG_DWORD, 1);
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_STREQ("", notice);
+    values.known[VALUE_TYPE] = StoredValue{};
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_STREQ("", notice);
+    values.known[VALUE_TYPE] = Text(REG_SZ, "WaveEditor");
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_NE(nullptr, strstr(notice, "WaveEditor から Generic")) << notice;
+    EXPECT_NE(nullptr, strstr(notice, "[プロパティ] を使ってください。\n")) << notice;
+    values.known[VALUE_TYPE] = Text(REG_SZ, "Custom");
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_NE(nullptr, strstr(notice, "「Custom」から Generic")) << notice;
 }

@@ -133,7 +133,8 @@ static HWND FileNameBox(HWND dialog)
     return item;
 }
 
-// A box of owner once it has its text, or a file dialog once it has its file-name box.
+// A box of owner once it has its text, a file dialog once it has its file-name box, or a dialog
+// of the program's own once it has its controls.
 static HWND WaitForDialog(HWND owner, const char* caption = nullptr)
 {
     HWND found = NULL;
@@ -141,7 +142,8 @@ static HWND WaitForDialog(HWND owner, const char* caption = nullptr)
         found = FindDialog([&](HWND w) {
             return GetWindow(w, GW_OWNER) == owner && (!caption || Text(w) == caption);
         });
-        return found && (!Text(GetDlgItem(found, 0xFFFF)).empty() || FileNameBox(found));
+        return found && (!Text(GetDlgItem(found, 0xFFFF)).empty() || FileNameBox(found) ||
+                         GetDlgItem(found, IDC_HINT) || GetDlgItem(found, IDC_NEW_NAME));
     });
     return found;
 }
@@ -153,9 +155,9 @@ static void PressAndWait(HWND dialog, int button)
     Eventually([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
-static Box Answer(const App& app, int button)
+static Box Answer(const App& app, int button, HWND owner = NULL)
 {
-    HWND box = WaitForDialog(app.main);
+    HWND box = WaitForDialog(owner ? owner : app.main);
     if (!box) return Box{"<no box>", ""};
     Box read = {Text(box), Text(GetDlgItem(box, 0xFFFF))};
     PressAndWait(box, button);
@@ -532,4 +534,67 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     Menu('T', 'U');
     EXPECT_TRUE(Eventually([&] { return Tree("", otherView) == otherBefore; }));
     EXPECT_EQ(before, Tree());
+}
+
+TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
+{
+    PutEntry("Wave", Regedit, "&Wave", "Edits waves");
+    HKEY key = CreateKey("Wave");
+    RegSetValueExA(key, "Type", 0, REG_SZ, (const BYTE*)"WaveEditor", 11);
+    RegSetValueExA(key, "Data", 0, REG_BINARY, (const BYTE*)"\x00\xFF\x10", 3);
+    RegCloseKey(key);
+    RegCloseKey(CreateKey("Wave\\Options"));
+    PutEntry("Other", Notepad, "&Other", "");
+    const std::string before = Tree(), wave = Tree("Wave");
+    ASSERT_TRUE(Start(app));
+
+    // Alt+Enter: a refusal keeps the dialog open; OK writes the one value that changed.
+    Select(app, "Wave");
+    Keys({VK_MENU, VK_RETURN});
+    HWND dialog = WaitForDialog(app.main, "Waveのプロパティ");
+    ASSERT_NE((HWND)NULL, dialog);
+    EXPECT_EQ(0u, Text(GetDlgItem(dialog, IDC_TYPE)).find("WaveEditor"));
+    Ask(GetDlgItem(dialog, IDC_CMD_ARGS), WM_SETTEXT, 0, (LPARAM) "/ParentWnd$");
+    Ask(GetDlgItem(dialog, IDC_HELP_TOPIC), WM_SETTEXT, 0, (LPARAM) "x");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Box box = Answer(app, IDOK, dialog);
+    EXPECT_EQ("警告", box.caption);
+    EXPECT_NE(std::string::npos, box.text.find("「トピック番号」欄には")) << box.text;
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    Ask(GetDlgItem(dialog, IDC_HELP_TOPIC), WM_SETTEXT, 0, (LPARAM) "");
+    PressAndWait(dialog, IDOK);
+    Sync(app.main);
+    EXPECT_EQ("/ParentWnd$", Value("Wave", "CmdArgs"));
+    EXPECT_EQ("WaveEditor", Value("Wave", "Type"));
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
+    Sync(app.main);
+
+    // F2: a name another entry has, in other letters, is refused over the dialog.
+    Keys({VK_F2});
+    dialog = WaitForDialog(app.main, "名前の変更");
+    ASSERT_NE((HWND)NULL, dialog);
+    Ask(GetDlgItem(dialog, IDC_NEW_NAME), WM_SETTEXT, 0, (LPARAM) "other");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(std::string::npos, Answer(app, IDOK, dialog).text.find("すでに"));
+    Ask(GetDlgItem(dialog, IDC_NEW_NAME), WM_SETTEXT, 0, (LPARAM) "01 Wave");
+    PressAndWait(dialog, IDOK);
+    Sync(app.main);
+    EXPECT_EQ((Strings{"01 Wave", "Other"}), Subkeys());
+    EXPECT_EQ(wave, Tree("01 Wave"));
+    EXPECT_EQ("01 Wave", Fields(app)[0]);
+
+    // 複製 proposes Explorer's name and copies every byte.
+    Menu('T', 'D');
+    dialog = WaitForDialog(app.main, "複製");
+    ASSERT_NE((HWND)NULL, dialog);
+    EXPECT_EQ("01 Wave - コピー", Text(GetDlgItem(dialog, IDC_NEW_NAME)));
+    PressAndWait(dialog, IDOK);
+    Sync(app.main);
+    EXPECT_EQ(wave, Tree("01 Wave - コピー"));
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Subkeys() == (Strings{"01 Wave", "Other"}); }));
+    Sync(app.main);
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
 }

@@ -282,3 +282,100 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     ClearToolsMenu();
     View = 0;
 }
+
+TEST(Store, RenameAndDuplicateKeepEveryByte)
+{
+    ClearToolsMenu();
+    PutEntry("Wave", "C:\\\x95\x5C\\wave.exe", "&Wave", "");
+    PutEntry("Other", "p", "m", "s");
+    HKEY key = CreateKey("Wave");
+    const DWORD modal = 1;
+    RegSetValueExA(key, "Type", 0, REG_SZ, (const BYTE*)"WaveEditor", 11);
+    RegSetValueExA(key, "CmdArgs", 0, REG_EXPAND_SZ, (const BYTE*)"/ParentWnd$ %TEMP%", 19);
+    RegSetValueExA(key, "Modal", 0, REG_DWORD, (const BYTE*)&modal, 4);
+    RegSetValueExA(key, "Blob", 0, REG_BINARY, (const BYTE*)"\x00\xFF", 2);
+    SetRaw(key, L"zUnterminated", std::string("a\0b\0", 4));
+    RegCloseKey(key);
+    key = CreateKey("Wave\\Sub\\Deeper");
+    RegSetValueExA(key, "v", 0, REG_SZ, (const BYTE*)"x", 2);
+    RegCloseKey(key);
+    std::string kanji; // 255 表: 510 bytes in code page 932
+    for (int i = 0; i < 255; i++)
+        kanji += "\x95\x5C";
+    RegCloseKey(CreateKey("Wave\\" + kanji));
+    const std::string tree = Tree("Wave");
+    auto same = [](const std::string& a, const std::string& b) { return a == b; };
+
+    EXPECT_EQ(ERROR_SUCCESS, DuplicateEntryKey("Wave", "01 Wave"));
+    EXPECT_PRED2(same, tree, Tree("01 Wave"));
+    EXPECT_PRED2(same, tree, Tree("Wave"));
+    EXPECT_EQ(ERROR_SUCCESS, RenameEntryKey("01 Wave", "02 Wave"));
+    EXPECT_EQ("<missing>", Tree("01 Wave"));
+    EXPECT_PRED2(same, tree, Tree("02 Wave"));
+    EXPECT_EQ(ERROR_SUCCESS, RenameEntryKey("02 Wave", "02 WAVE")); // the letters alone
+    EXPECT_EQ((Strings{"02 WAVE", "Other", "Wave"}), Subkeys());
+    EXPECT_PRED2(same, tree, Tree("02 WAVE"));
+    const std::string all = Tree();
+    const std::pair<std::string, DWORD> refused[] = {
+        {"other", ERROR_ALREADY_EXISTS},
+        {"", ERROR_INVALID_NAME},
+        {"\\", ERROR_INVALID_NAME},
+        {"a\\b", ERROR_INVALID_NAME},
+        {std::string(260, 'n'), ERROR_FILENAME_EXCED_RANGE},
+        {std::string(256, 'n'), ERROR_FILENAME_EXCED_RANGE}, // 256 UTF-16 characters
+    };
+    for (const auto& row : refused)
+        EXPECT_EQ(row.second, RenameEntryKey("Wave", row.first.c_str())) << row.first;
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, DuplicateEntryKey("Wave", "WAVE"));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, RenameEntryKey("Gone", "New"));
+    EXPECT_EQ(all, Tree());
+}
+
+TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "p", "m", "s");
+    HKEY key = CreateKey("Tool");
+    const DWORD seven = 7;
+    RegDeleteValueA(key, "Type");
+    RegSetValueExA(key, "TYPE", 0, REG_SZ, (const BYTE*)"Custom", 7);
+    RegSetValueExA(key, "cmdargs", 0, REG_EXPAND_SZ, (const BYTE*)"%A%", 4);
+    RegSetValueExA(key, "Modal", 0, REG_SZ, (const BYTE*)"1", 2);
+    RegSetValueExA(key, "HelpFileTopic", 0, REG_DWORD, (const BYTE*)&seven, 4);
+    RegSetValueExA(key, "Vendor", 0, REG_BINARY, (const BYTE*)"\x01\x02", 2);
+    RegCloseKey(key);
+    RegCloseKey(CreateKey("Tool\\Options"));
+    const std::string options = Tree("Tool\\Options");
+    EntryValues values;
+    ASSERT_EQ(ERROR_SUCCESS, ReadEntryValues("TOOL", &values));
+    EXPECT_STREQ("Tool", values.name);
+    EXPECT_STREQ("Custom", values.known[VALUE_TYPE].text);
+    EXPECT_EQ((DWORD)REG_EXPAND_SZ, values.known[VALUE_CMD_ARGS].type);
+    EXPECT_FALSE(values.known[VALUE_MODAL].numberExact);
+    EXPECT_EQ(7u, values.known[VALUE_HELP_TOPIC].number);
+    ASSERT_EQ(2, values.otherCount);
+    EXPECT_STREQ("Vendor", values.others[0].name);
+    EXPECT_TRUE(values.others[1].isKey);
+    FreeEntryValues(&values);
+
+    ValueChange changes[4] = {};
+    changes[0] = {VALUE_ARGS, false, REG_SZ, "\x95\x5C $(FILE)", 0};
+    changes[1] = {VALUE_MODAL, false, REG_DWORD, "", 1};
+    changes[2] = {VALUE_HELP_TOPIC, true, 0, "", 0};
+    changes[3] = {VALUE_CMD_ARGS, false, REG_EXPAND_SZ, "%B%", 0};
+    const std::string before = Tree("Tool");
+    EXPECT_EQ(ERROR_SUCCESS, WriteEntryValues("Tool", changes, 4));
+    EXPECT_EQ("\x95\x5C $(FILE)", Value("Tool", "Args"));
+    EXPECT_NE(std::string::npos, Tree("Tool").find("\"Modal\"=4:01000000\n"));
+    EXPECT_EQ("<missing>", Value("Tool", "HelpFileTopic"));
+    EXPECT_NE(std::string::npos, Tree("Tool").find("\"cmdargs\"=2:250042002500"));
+    for (const char* kept : {"\"TYPE\"=1:", "\"Vendor\"=3:0102\n"}) {
+        size_t at = before.find(kept);
+        ASSERT_NE(std::string::npos, at) << kept;
+        std::string line = before.substr(at, before.find('\n', at) - at);
+        EXPECT_NE(std::string::npos, Tree("Tool").find(line)) << line;
+    }
+    EXPECT_EQ(options, Tree("Tool\\Options"));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, WriteEntryValues("Gone", changes, 1));
+    EXPECT_EQ("<missing>", Tree("Gone"));
+}
