@@ -217,6 +217,20 @@ static void OnInitProperties(HWND dialog, PropertiesDialog* state)
     FillOthers(dialog, state);
 }
 
+// Why a field shows its value and does not take another, as the end of "この値は…ため".
+static void WhyReadOnly(const StoredValue& stored, char* why, DWORD size)
+{
+    switch (stored.textFlaw) {
+    case TEXT_NOT_CP932: lstrcpynA(why, "日本語 (シフト JIS) にない文字を含む", (int)size); return;
+    case TEXT_TOO_LONG: lstrcpynA(why, "長すぎる", (int)size); return;
+    case TEXT_CONTROL: lstrcpynA(why, "改行などの制御文字を含む", (int)size); return;
+    default: break;
+    }
+    char type[32];
+    TypeName(stored.type, type, sizeof type);
+    snprintf(why, size, " %s の", type);
+}
+
 static void ShowHint(HWND dialog, int control)
 {
     const PropertiesDialog* state = DialogOf(dialog);
@@ -234,16 +248,9 @@ static void ShowHint(HWND dialog, int control)
             break;
         }
         char why[64];
-        if (stored.textFlaw == TEXT_NOT_CP932)
-            lstrcpynA(why, "日本語 (シフト JIS) にない文字を含む", sizeof why);
-        else if (stored.textFlaw == TEXT_TOO_LONG)
-            lstrcpynA(why, "長すぎる", sizeof why);
-        else if (stored.textFlaw == TEXT_CONTROL)
-            lstrcpynA(why, "改行などの制御文字を含む", sizeof why);
-        else
-            TypeName(stored.type, why, sizeof why);
+        WhyReadOnly(stored, why, sizeof why);
         snprintf(hint, sizeof hint,
-                 "%s: この値は %s ため、ここでは変更できません (そのまま残します)。",
+                 "%s: この値は%sため、ここでは変更できません (そのまま残します)。",
                  EntryValueNames[i], why);
         break;
     }
