@@ -26,8 +26,9 @@ static const char AppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 static void AddFinding(MenuDiagnosis* diagnosis, FindingKind kind, const wchar_t* name,
                        const char* detail = "", DWORD type = 0)
 {
-    if (GrowBlock((void**)&diagnosis->findings, &diagnosis->capacity,
-                  (diagnosis->count + 1) * sizeof(Finding),
+    if ((size_t)diagnosis->count + 1 > MAXDWORD / sizeof(Finding) ||
+        GrowBlock((void**)&diagnosis->findings, &diagnosis->capacity,
+                  (DWORD)((diagnosis->count + 1) * sizeof(Finding)),
                   64 * sizeof(Finding)) != ERROR_SUCCESS) {
         diagnosis->error = ERROR_NOT_ENOUGH_MEMORY;
         return;

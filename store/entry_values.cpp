@@ -120,8 +120,9 @@ static int KnownValue(const KeyItem& item)
 
 static OtherItem* AddOther(EntryValues* values, const KeyItem& item)
 {
-    if (GrowBlock((void**)&values->others, &values->capacity,
-                  (DWORD)(values->otherCount + 1) * sizeof(OtherItem),
+    if ((size_t)values->otherCount + 1 > MAXDWORD / sizeof(OtherItem) ||
+        GrowBlock((void**)&values->others, &values->capacity,
+                  (DWORD)((values->otherCount + 1) * sizeof(OtherItem)),
                   8 * sizeof(OtherItem)) != ERROR_SUCCESS)
         return NULL;
     OtherItem* other = &values->others[values->otherCount++];
