@@ -162,9 +162,10 @@ fetch_qemu_i386() {
 }
 
 configure_prefix() {
-  # A prefix made before Wine's 32-bit half was installed cannot run the i686 build: make it anew.
-  if [ -f "$WINEPREFIX/.configured" ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ] &&
-    runs_32bit >/dev/null; then
+  # A prefix made where Wine's 32-bit half could not run (before wine32 was installed, or outside
+  # the i386 namespace) has an empty syswow64 and cannot run the i686 build: make it anew.
+  if [ -f "$WINEPREFIX/.configured" ] &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && runs_32bit >/dev/null; then
     /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
   fi
