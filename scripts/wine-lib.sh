@@ -57,17 +57,115 @@ wine_down() {
   return 0
 }
 
-# Succeeds when this machine runs 32-bit programs (the i686 build); otherwise says why on stdout.
+# Succeeds when this machine runs 32-bit programs (the i686 build), or, given a qemu-i386, when
+# they run in the namespace of in_i386_namespace; otherwise says why on stdout.
+# shellcheck disable=SC2120
 runs_32bit() {
-  why=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
+  if [ -n "$1" ]; then
+    why=$(in_i386_namespace "$1" /usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
+  else
+    why=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
+  fi
   echo "${why:-/usr/lib/wine/wine failed}" | head -n 1
   return 1
 }
 
+# A kernel without 32-bit support refuses Wine's 32-bit half ("Exec format error"). From Linux 6.7
+# on, each user namespace may mount a binfmt_misc of its own, so a private namespace can hand i386
+# programs to qemu-i386 without touching the machine's. Runs COMMAND so, with QEMU as emulator:
+#   in_i386_namespace QEMU COMMAND [ARGUMENTS...]
+in_i386_namespace() {
+  unshare --user --map-root-user --mount --fork sh "$ROOT/scripts/i386-namespace.sh" "$@"
+}
+
+# Succeeds when a private namespace can have its own binfmt_misc; otherwise says why on stdout.
+# Cheap, so that a kernel too old for it costs no download.
+has_private_binfmt() {
+  why=$(unshare --user --map-root-user --mount --fork \
+    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>&1) && return 0
+  echo "no private binfmt_misc: ${why:-unshare failed}" | head -n 1
+  return 1
+}
+
+# The URI this machine installs its own Debian release from: the mirror stays the machine's choice
+# and is written nowhere. Reads deb822 stanzas first, then one-line "deb" entries.
+debian_mirror() {
+  release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -v release="$release" 'BEGIN { RS = "" }
+      {
+        types = ""; uris = ""; suites = ""; enabled = "yes"
+        n = split($0, line, "\n")
+        for (i = 1; i <= n; i++) {
+          if (line[i] ~ /^#/ || line[i] !~ /:/) continue
+          key = tolower(line[i]); sub(/[ \t]*:.*/, "", key)
+          value = line[i]; sub(/^[^:]*:[ \t]*/, "", value)
+          if (key == "types") types = value
+          else if (key == "uris") uris = value
+          else if (key == "suites") suites = value
+          else if (key == "enabled") enabled = tolower(value)
+        }
+        # The release itself, not its -updates or -security suites.
+        if (enabled != "no" && (" " types " ") ~ / deb / && (" " suites " ") ~ (" " release " ")) {
+          split(uris, uri, " "); print uri[1]; exit
+        }
+      }' "$f"
+  done
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    awk -v release="$release" '$1 == "deb" {
+        i = 2
+        if ($i ~ /^\[/) { while ($i !~ /]$/ && i < NF) i++; i++ }
+        if ($(i + 1) == release) { print $i; exit }
+      }' "$f"
+  done
+}
+
+# The static qemu-i386 of Debian 13's qemu-user, unpacked once into DIR/qemu-i386; Debian 12's own
+# (7.2) cannot map the shared user data that Wine needs. It comes through a package list of its
+# own in DIR, so the system's lists stay as they are and nothing is installed. On failure, says
+# why on stdout.
+fetch_qemu_i386() {
+  mkdir -p "$1"
+  dir=$(cd "$1" && pwd)
+  [ -x "$dir/qemu-i386" ] && return 0
+  mirror=$(debian_mirror | head -n 1)
+  if [ -z "$mirror" ]; then
+    echo "no Debian mirror found in /etc/apt to fetch qemu-user from"
+    return 1
+  fi
+  apt="$dir/apt"
+  rm -rf "$apt"
+  mkdir -p "$apt/lists/partial" "$apt/cache"
+  # Verified against the machine's own keyring: Debian 12's holds trixie's keys (since
+  # 2023.3+deb12u2), and bookworm's archive key signs trixie's Release as well.
+  echo "deb [arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main" \
+    >"$apt/sources.list"
+  set -- -o Dir::Etc::sourcelist="$apt/sources.list" -o Dir::Etc::sourceparts=- \
+    -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" \
+    -o APT::Architectures=amd64 -o Acquire::Languages=none
+  if ! (apt-get "$@" --error-on=any update && cd "$apt" && apt-get "$@" download qemu-user/trixie) \
+    >"$apt/log" 2>&1; then
+    echo "qemu-user could not be fetched ($( (grep '^E:' "$apt/log" || tail -n 1 "$apt/log") | head -n 1))"
+    return 1
+  fi
+  # Written aside and renamed, so that an interrupted unpacking is never taken for the emulator.
+  if ! dpkg-deb --fsys-tarfile "$apt"/qemu-user_*.deb | tar -x -O ./usr/bin/qemu-i386 \
+    >"$dir/qemu-i386.part" 2>"$apt/log" || [ ! -s "$dir/qemu-i386.part" ]; then
+    echo "qemu-i386 could not be unpacked ($(head -n 1 "$apt/log"))"
+    return 1
+  fi
+  chmod 755 "$dir/qemu-i386.part"
+  mv "$dir/qemu-i386.part" "$dir/qemu-i386"
+  rm -rf "$apt"
+}
+
 configure_prefix() {
-  # A prefix made before Wine's 32-bit half was installed cannot run the i686 build: make it anew.
-  if [ -f "$WINEPREFIX/.configured" ] && [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ] &&
-    runs_32bit >/dev/null; then
+  # A prefix made where Wine's 32-bit half could not run (before wine32 was installed, or outside
+  # the i386 namespace) has an empty syswow64 and cannot run the i686 build: make it anew.
+  if [ -f "$WINEPREFIX/.configured" ] &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] && runs_32bit >/dev/null; then
     /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
   fi
