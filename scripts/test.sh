@@ -23,6 +23,8 @@ if ! why=$(runs_32bit); then
 fi
 sh "$ROOT/scripts/build.sh" i686 Debug "$ROOT/build/i686"
 sh "$ROOT/scripts/build.sh" x86_64 Debug "$B"
+# The release check builds the zips itself; built here, its builds inside the tests are no-ops.
+sh "$ROOT/scripts/release.sh" >/dev/null
 
 qemu=""
 if [ -n "$fetch" ]; then
@@ -43,10 +45,12 @@ if [ -z "$native$qemu" ]; then
 fi
 
 set +e
-# One test at a time: every test shares the prefix's registry and the one display. Wine's server
-# and the display are ended where they ran, inside the namespace when there is one.
+# One test at a time: every test shares the prefix's registry and the one display. The prefix is
+# made first, where the tests run (inside the namespace when there is one, so that it has Wine's
+# 32-bit half), and Wine's server and the display are ended there too.
 # shellcheck disable=SC2016
-tests='ctest --test-dir "$1" --output-on-failure --timeout 300 $2; rc=$?; "$1/wine-down.sh"; exit $rc'
+tests='"$1/wine-up.sh"; ctest --test-dir "$1" --output-on-failure --timeout 300 $2; rc=$?
+"$1/wine-down.sh"; exit $rc'
 if [ -n "$qemu" ]; then
   in_i386_namespace "$qemu" sh -c "$tests" sh "$B" "$skip"
 else
