@@ -112,9 +112,11 @@ void OpenWithShell(HWND owner, const char* path)
 // a file dialog would otherwise open and a user's file would be saved among the system's.
 static bool StartedInSystemFolder()
 {
-    char current[MAX_PATH], folder[MAX_PATH];
-    DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    if (length == 0 || length >= sizeof current) return false;
+    char current[MAX_PATH + 1], folder[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+    if (length == 0 || length >= MAX_PATH) return false;
+    // Ended by a separator, the folder itself counts as lying in it.
+    if (current[length - 1] != '\\') lstrcatA(current, "\\");
     UINT system = GetSystemDirectoryA(folder, sizeof folder);
     if (system > 0 && system < sizeof folder && PathIsInFolder(current, folder)) return true;
     system = GetSystemWow64DirectoryA(folder, sizeof folder);
