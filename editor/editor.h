@@ -109,14 +109,14 @@ enum PropertyProblem { PROPERTY_FINE, PROPERTY_EMPTY, PROPERTY_TOO_LONG, PROPERT
 // empty, a REG_EXPAND_SZ stays one. The first problem in dialog order stops it, naming the field.
 PropertyProblem DecideValueChanges(const EntryValues& values, const PropertyInput& input,
                                    ValueChange* changes, int* count, EntryValueId* where);
-// Writes the changes as one step of 元に戻す (none: nothing at all), reports a failure, refreshes the
-// list and selects the entry again.
+// Writes the changes as one step of 元に戻す (none: nothing at all), reports a failure, refreshes
+// the list and selects the entry again.
 void ApplyValueChanges(HWND hwnd, const char* name, const ValueChange* changes, int count);
 // The lines 登録's overwrite question gains over an entry whose Type is not plain "Generic": ""
 // for one whose Type is "Generic" or absent, whatever else it holds.
 void OverwriteNotice(const EntryValues& values, char* text, DWORD size);
-// 名前の変更 and 複製 of the selected entry, with every value and subkey, each one step of 元に戻す;
-// the list then selects the entry by its new name.
+// 名前の変更 and 複製 of the selected entry, with every value and subkey, each one step of
+// 元に戻す; the list then selects the entry by its new name.
 void RenameSelectedEntry(HWND hwnd);
 void DuplicateSelectedEntry(HWND hwnd);
 

@@ -276,6 +276,19 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     EXPECT_EQ(before, Tree());
     EXPECT_EQ(ERROR_SUCCESS, CopyEntryKey("Text", OtherView()));
     EXPECT_EQ(Tree("Text"), Tree("Text", OtherView()));
+    // A rename that cannot delete the old key puts it back whole and leaves no new one.
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "New"));
+    EXPECT_EQ(before, Tree());
+    // A first registration made the Tools Menu key: its undo takes that away too.
+    {
+        AccessList unlocked("Wave\\Locked", "O:BAD:(A;;KA;;;WD)");
+    }
+    ClearToolsMenu();
+    ASSERT_TRUE(BeginUndoStep(window, UNDO_REGISTER, "First", THIS_VIEW, text, 1));
+    EXPECT_EQ(ERROR_SUCCESS, WriteToolEntry("Text", "p", "m", ""));
+    EndUndoStep(true);
+    UndoLastStep(window);
+    EXPECT_EQ("<missing>", Tree());
     EXPECT_EQ(Strings(), boxes.texts);
     DestroyWindow(window);
     View = OtherView();
