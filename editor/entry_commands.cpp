@@ -254,33 +254,6 @@ static bool CheckNewName(HWND dialog, const char* name, void* context)
 // The name dialog reads twice the longest name, so that one too long is seen whole.
 enum { NEW_NAME_SIZE = 2 * TOOL_TEXT_SIZE };
 
-void RenameSelectedEntry(HWND hwnd)
-{
-    char name[TOOL_TEXT_SIZE];
-    if (!TakeSelectedName(hwnd, "名前を変更するツールを「登録リスト」から選択してください。",
-                          "名前を変更", name))
-        return;
-    char newName[NEW_NAME_SIZE];
-    lstrcpynA(newName, name, sizeof newName);
-    NameRules rules = {name, true};
-    if (!AskForEntryName(hwnd, "名前の変更", name,
-                         "Cakewalk のメニューには「メニュー項目」が表示され、登録名はメニューの"
-                         "並び順だけを決めます。インストーラーが登録したツールは、名前を変える"
-                         "とアンインストール後もメニューに残ります。",
-                         newName, sizeof newName, CheckNewName, &rules))
-        return;
-    if (strcmp(newName, name) == 0) return;
-    const char* names[] = {name, newName};
-    if (!BeginUndoStep(hwnd, UNDO_RENAME, name, THIS_VIEW, names, 2)) return;
-    DWORD error = RenameEntryKey(name, newName);
-    EndUndoStep(error == ERROR_SUCCESS);
-    RefreshToolList(hwnd);
-    if (error != ERROR_SUCCESS)
-        ReportSystemError(hwnd, error);
-    else
-        SelectEntryNamed(hwnd, newName);
-}
-
 // Explorer's Japanese form, "<name> - コピー", then " - コピー (2)" and on, the first that no key
 // holds; a base too long for a key name with it is cut on a character's end.
 static void ProposeCopyName(const char* name, char* proposal, DWORD size)
@@ -302,29 +275,56 @@ static void ProposeCopyName(const char* name, char* proposal, DWORD size)
     }
 }
 
-void DuplicateSelectedEntry(HWND hwnd)
+// 名前の変更 and 複製 differ in their words and in what they record: a rename both keys, a
+// duplicate only the copy's absence, so that its undo deletes the copy and never rewrites the
+// source.
+struct NameCommand {
+    UndoKind kind;
+    const char *noSelection, *action, *caption, *note;
+};
+
+static const NameCommand RenameCommand = {
+    UNDO_RENAME, "名前を変更するツールを「登録リスト」から選択してください。", "名前を変更",
+    "名前の変更",
+    "Cakewalk のメニューには「メニュー項目」が表示され、登録名はメニューの並び順だけを決めます。"
+    "インストーラーが登録したツールは、名前を変えるとアンインストール後もメニューに残ります。"};
+static const NameCommand DuplicateCommand = {
+    UNDO_DUPLICATE, "複製するツールを「登録リスト」から選択してください。", "複製", "複製",
+    "値とサブキーをすべて写した、新しいツールを登録します。Cakewalk のメニューには同じ"
+    "「メニュー項目」が 2 つ並ぶので、プロパティで変えてください。"};
+
+static void RunNameCommand(HWND hwnd, const NameCommand& command)
 {
     char name[TOOL_TEXT_SIZE];
-    if (!TakeSelectedName(hwnd, "複製するツールを「登録リスト」から選択してください。", "複製",
-                          name))
-        return;
+    if (!TakeSelectedName(hwnd, command.noSelection, command.action, name)) return;
+    bool renaming = command.kind == UNDO_RENAME;
     char newName[NEW_NAME_SIZE];
-    ProposeCopyName(name, newName, sizeof newName);
-    NameRules rules = {name, false};
-    if (!AskForEntryName(hwnd, "複製", name,
-                         "値とサブキーをすべて写した、新しいツールを登録します。Cakewalk の"
-                         "メニューには同じ「メニュー項目」が 2 つ並ぶので、プロパティで変えて"
-                         "ください。",
-                         newName, sizeof newName, CheckNewName, &rules))
+    if (renaming)
+        lstrcpynA(newName, name, sizeof newName);
+    else
+        ProposeCopyName(name, newName, sizeof newName);
+    NameRules rules = {name, renaming};
+    if (!AskForEntryName(hwnd, command.caption, name, command.note, newName, sizeof newName,
+                         CheckNewName, &rules))
         return;
-    // Only the copy's absence is recorded: undo deletes the copy and never rewrites the source.
-    const char* names[] = {newName};
-    if (!BeginUndoStep(hwnd, UNDO_DUPLICATE, name, THIS_VIEW, names, 1)) return;
-    DWORD error = DuplicateEntryKey(name, newName);
+    if (renaming && strcmp(newName, name) == 0) return;
+    const char* names[] = {newName, name};
+    if (!BeginUndoStep(hwnd, command.kind, name, THIS_VIEW, names, renaming ? 2 : 1)) return;
+    DWORD error = renaming ? RenameEntryKey(name, newName) : DuplicateEntryKey(name, newName);
     EndUndoStep(error == ERROR_SUCCESS);
     RefreshToolList(hwnd);
     if (error != ERROR_SUCCESS)
         ReportSystemError(hwnd, error);
     else
         SelectEntryNamed(hwnd, newName);
+}
+
+void RenameSelectedEntry(HWND hwnd)
+{
+    RunNameCommand(hwnd, RenameCommand);
+}
+
+void DuplicateSelectedEntry(HWND hwnd)
+{
+    RunNameCommand(hwnd, DuplicateCommand);
 }

@@ -264,15 +264,7 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     EXPECT_EQ(0u, lines.find(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; 64 "));
     EXPECT_NE(std::wstring::npos, lines.find(L"Cakewalk"));
     ClearToolsMenu();
-    std::string line = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(
-        CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    ImportRegistryFile(file);
     // Windows' registry editor ends an unterminated string for it, and Wine's does so too: what
     // the file holds is checked instead.
     const std::string unterminated = "\"Unterminated\"=1:61006200\n";

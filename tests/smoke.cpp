@@ -455,15 +455,7 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     Menu('F', 'B');
     ChooseFile(app, WaitForDialog(app.main, "[ツール] メニューのバックアップ"), reg);
     ClearToolsMenu();
-    std::string line = "regedit.exe /s \"" + reg + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION regedit{};
-    ASSERT_TRUE(
-        CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &regedit));
-    WaitForSingleObject(regedit.hProcess, 30000);
-    CloseHandle(regedit.hProcess);
-    CloseHandle(regedit.hThread);
+    ImportRegistryFile(reg);
     EXPECT_EQ(menu, Tree());
 }
 

@@ -187,6 +187,19 @@ BoxAnswers::~BoxAnswers()
     Answering = NULL;
 }
 
+void ImportRegistryFile(const std::string& file)
+{
+    std::string line = "regedit.exe /s \"" + file + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, 30000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
 std::string TempFile(const char* name)
 {
     char folder[MAX_PATH];

@@ -38,6 +38,9 @@ struct BoxAnswers {
     Strings texts;
 };
 
+// Imports a registry file as the system's registry editor does, a 64-bit program.
+void ImportRegistryFile(const std::string& file);
+
 std::string TempFile(const char* name); // a path in the temporary folder, no file there yet
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
