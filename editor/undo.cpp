@@ -84,18 +84,31 @@ static void TakeDigests(UndoStep* step)
     }
 }
 
+// Whether the keys as the command left them are those it found; false when that is not known.
+static bool ChangedNothing(const UndoStep* step)
+{
+    UINT64* recorded = NULL;
+    if (!step->after ||
+        AllocateArray((void**)&recorded, (size_t)step->entries, sizeof *recorded) != ERROR_SUCCESS)
+        return false;
+    DigestRecordedKeys(&step->record, recorded);
+    bool same = memcmp(recorded, step->after, (size_t)step->entries * sizeof *recorded) == 0;
+    GlobalFree(recorded);
+    return same;
+}
+
 void EndUndoStep(bool succeeded)
 {
     UndoStep* step = PendingStep;
     PendingStep = NULL;
     if (!step) return;
+    TakeDigests(step);
     // A command refused before its first write leaves nothing to undo; one that failed half-way
     // is undone like any other.
-    if (!succeeded && EntryKeysUnchanged(step->view, &step->record)) {
+    if (!succeeded && ChangedNothing(step)) {
         FreeStep(step);
         return;
     }
-    TakeDigests(step);
     if (UndoStepCount == MaxUndoSteps) DropOldestStep();
     UndoSteps[UndoStepCount++] = step;
 }

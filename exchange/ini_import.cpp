@@ -160,7 +160,6 @@ static bool IsUtf8File(const BYTE* bytes, DWORD size)
 // A character of the file: a byte, or a UTF-16 unit of a file with the mark of either order.
 struct FileText {
     const BYTE* bytes;
-    DWORD size, unit;
     bool wide, bigEndian;
 };
 
@@ -194,7 +193,7 @@ static bool NameIsCodePage932(const FileText& text, DWORD start, DWORD end)
 // every name is whole. Names end at their first "]", as Windows reads them, found by characters.
 static int BrokenSectionName(const BYTE* bytes, DWORD size)
 {
-    FileText text = {bytes, size, 0, false, false};
+    FileText text = {bytes, false, false};
     if (size >= 2 &&
         ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         text.wide = true;

@@ -123,34 +123,41 @@ static bool HasLineBreak(const wchar_t* name, DWORD length)
     return false;
 }
 
+// Puts a name with its line breaks shown as \r and \n.
+static void PutEscaped(WideText* out, const wchar_t* text, DWORD length)
+{
+    for (DWORD i = 0; i < length; i++)
+        Put(out,
+            text[i] == L'\r'   ? L"\\r"
+            : text[i] == L'\n' ? L"\\n"
+                               : text + i,
+            text[i] == L'\r' || text[i] == L'\n' ? 2 : 1);
+}
+
 // The name that kept the file from being written, in code page 932 for the warning: the key's path
-// below the Tools Menu key, and the value's name after it. Line breaks show as \r and \n.
+// below the Tools Menu key, and the value's name after it.
 static void NameRefused(const WideText& path, DWORD rootLength, const KeyItem* value, char* refused,
                         DWORD size)
 {
     WideText shown = {};
-    Put(&shown, path.text + rootLength, path.length - rootLength);
+    PutEscaped(&shown, path.text + rootLength, path.length - rootLength);
     if (value) {
         Put(&shown, L" : ");
-        Put(&shown, value->nameCharacters ? value->name : L"@",
-            value->nameCharacters ? value->nameCharacters : 1);
+        if (value->nameCharacters)
+            PutEscaped(&shown, value->name, value->nameCharacters);
+        else
+            Put(&shown, L"@");
     }
     refused[0] = '\0';
-    WideText escaped = {};
-    for (DWORD i = 0; i < shown.length && !shown.error; i++)
-        Put(&escaped,
-            shown.text[i] == L'\r'   ? L"\\r"
-            : shown.text[i] == L'\n' ? L"\\n"
-                                     : shown.text + i,
-            shown.text[i] == L'\r' || shown.text[i] == L'\n' ? 2 : 1);
-    if (!escaped.error && escaped.length > 0) {
-        int length = WideCharToMultiByte(932, 0, escaped.text, (int)escaped.length, refused,
+    if (!shown.error && shown.length > 0) {
+        // Two bytes at most a character: a long path is cut, never left out.
+        DWORD characters = shown.length < (size - 1) / 2 ? shown.length : (size - 1) / 2;
+        int length = WideCharToMultiByte(932, 0, shown.text, (int)characters, refused,
                                          (int)size - 1, NULL, NULL);
         refused[length > 0 ? length : 0] = '\0';
         DropDanglingLeadByte(refused);
     }
     if (shown.text) GlobalFree(shown.text);
-    if (escaped.text) GlobalFree(escaped.text);
 }
 
 // Text of the program's own, in code page 932 whatever the system's, into the file.

@@ -99,6 +99,13 @@ static DWORD ListMenu(HKEY root, const wchar_t* path, RegistryView view, Listing
     return error;
 }
 
+static DWORD ListToolsMenu(RegistryView view, Listing* listing)
+{
+    wchar_t path[LONG_KEY_PATH_CHARACTERS];
+    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
+    return error == ERROR_SUCCESS ? ListMenu(HKEY_LOCAL_MACHINE, path, view, listing) : error;
+}
+
 static void FreeListing(Listing* listing)
 {
     if (listing->entries) GlobalFree(listing->entries);
@@ -128,11 +135,7 @@ static DWORD WriteAccess()
             RegCloseKey(key);
             return ERROR_SUCCESS;
         }
-        char* lastBackslash = NULL;
-        for (char* p = path; *p; p = (char*)NextAnsiCharacter(p))
-            if (*p == '\\') lastBackslash = p;
-        if (error != ERROR_FILE_NOT_FOUND || !lastBackslash) return error;
-        *lastBackslash = '\0';
+        if (error != ERROR_FILE_NOT_FOUND || !CutLastKey(path)) return error;
     }
 }
 
@@ -156,9 +159,7 @@ static void NameMenuPath(RegistryView view, char* out)
 // This view's menu as a user who may only read it sees it, and whether this copy may write it.
 static DWORD DiagnoseThisMenu(MenuDiagnosis* diagnosis, Listing* here)
 {
-    wchar_t path[LONG_KEY_PATH_CHARACTERS];
-    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
-    if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, THIS_VIEW, here);
+    DWORD error = ListToolsMenu(THIS_VIEW, here);
     if (error != ERROR_SUCCESS) return error;
     diagnosis->exists = here->exists;
     diagnosis->entries = here->count;
@@ -172,9 +173,7 @@ static DWORD DiagnoseOtherMenu(MenuDiagnosis* diagnosis, const Listing& here, Li
 {
     RegistryView otherView = OtherView();
     if (otherView == THIS_VIEW) return ERROR_SUCCESS;
-    wchar_t path[LONG_KEY_PATH_CHARACTERS];
-    DWORD error = LoadToolsMenuKeyW(path, LONG_KEY_PATH_CHARACTERS);
-    if (error == ERROR_SUCCESS) error = ListMenu(HKEY_LOCAL_MACHINE, path, otherView, other);
+    DWORD error = ListToolsMenu(otherView, other);
     if (error != ERROR_SUCCESS) return error;
     NameMenuPath(otherView, diagnosis->otherPath);
     diagnosis->otherExists = other->exists;

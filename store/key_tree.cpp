@@ -373,9 +373,12 @@ static UINT64 DigestKey(const KeyRecord* record, DWORD* position, const KeyItem&
     return Mix(sum);
 }
 
-static UINT64 DigestEntry(const KeyRecord* record, DWORD position, const KeyItem& item)
+// Digests the next entry key of a record and moves past it; false at the record's end.
+static bool DigestNextEntry(const KeyRecord* record, DWORD* position, KeyItem* item, UINT64* digest)
 {
-    return item.kind == KEY_BEGIN ? DigestKey(record, &position, item) : AbsentDigest;
+    if (!NextKeyItem(record, position, item)) return false;
+    *digest = item->kind == KEY_BEGIN ? DigestKey(record, position, *item) : AbsentDigest;
+    return item->kind == KEY_BEGIN || item->kind == KEY_ABSENT;
 }
 
 int CountEntryKeys(const KeyRecord* record)
@@ -390,12 +393,8 @@ int CountEntryKeys(const KeyRecord* record)
 void DigestRecordedKeys(const KeyRecord* record, UINT64* digests)
 {
     KeyItem item;
-    int i = 0;
-    for (DWORD position = 0, start = 0; NextEntryKey(record, &position, &item); start = position) {
-        DWORD body = start;
-        NextKeyItem(record, &body, &item);
-        digests[i++] = DigestEntry(record, body, item);
-    }
+    for (DWORD position = 0; DigestNextEntry(record, &position, &item, digests);)
+        digests++;
 }
 
 // The digest of each key now, by name; sorted as the wanted keys are.
@@ -416,13 +415,9 @@ DWORD DigestEntryKeys(RegistryView view, const KeyRecord* record, UINT64* digest
     if (error == ERROR_SUCCESS) {
         int listed = 0;
         KeyItem item;
-        for (DWORD position = 0, start = 0; listed < count && NextEntryKey(&now, &position, &item);
-             start = position) {
-            DWORD body = start;
-            NextKeyItem(&now, &body, &item);
-            CopyName(item, found[listed].key.name, KEY_NAME_CHARACTERS);
-            found[listed++].digest = DigestEntry(&now, body, item);
-        }
+        for (DWORD position = 0;
+             listed < count && DigestNextEntry(&now, &position, &item, &found[listed].digest);)
+            CopyName(item, found[listed++].key.name, KEY_NAME_CHARACTERS);
         qsort(found, (size_t)listed, sizeof *found, CompareWanted);
         int i = 0;
         for (DWORD position = 0; NextEntryKey(record, &position, &item); i++) {
@@ -438,23 +433,6 @@ DWORD DigestEntryKeys(RegistryView view, const KeyRecord* record, UINT64* digest
     if (wanted) GlobalFree(wanted);
     FreeKeyRecord(&now);
     return error;
-}
-
-bool EntryKeysUnchanged(RegistryView view, const KeyRecord* record)
-{
-    int count = CountEntryKeys(record);
-    UINT64 *now = NULL, *recorded = NULL;
-    bool unchanged =
-        AllocateArray((void**)&now, (size_t)count, sizeof *now) == ERROR_SUCCESS &&
-        AllocateArray((void**)&recorded, (size_t)count, sizeof *recorded) == ERROR_SUCCESS &&
-        DigestEntryKeys(view, record, now) == ERROR_SUCCESS;
-    if (unchanged) {
-        DigestRecordedKeys(record, recorded);
-        unchanged = count == 0 || memcmp(now, recorded, (size_t)count * sizeof *now) == 0;
-    }
-    if (now) GlobalFree(now);
-    if (recorded) GlobalFree(recorded);
-    return unchanged;
 }
 
 // Buffers that putting a tree back grows as it goes: a terminated name, and room for a value's
@@ -532,6 +510,15 @@ static bool ValueIsAsRecorded(HKEY key, Scratch* scratch, const KeyItem& value)
            memcmp(scratch->data, value.data, size) == 0;
 }
 
+// The name a recorded key is put back under: name when one is given, else its recorded one.
+static void TargetName(const KeyItem& item, const wchar_t* name, wchar_t* target)
+{
+    if (name)
+        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
+    else
+        CopyName(item, target, KEY_NAME_CHARACTERS);
+}
+
 // The first half of putting a key back (item, its KEY_BEGIN, has been taken): the key made when
 // it is missing, or made anew when it stands in other letters, and every recorded value that
 // differs written. It goes on past a failure, so that all it can put back is put back, and moves
@@ -540,10 +527,7 @@ static DWORD PlaceKey(PlacedKey* parent, const Subkeys& siblings, const KeyRecor
                       DWORD* position, const KeyItem& item, const wchar_t* name, Scratch* scratch)
 {
     wchar_t target[KEY_NAME_CHARACTERS];
-    if (name)
-        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
-    else
-        CopyName(item, target, KEY_NAME_CHARACTERS);
+    TargetName(item, name, target);
     const wchar_t* current = FindSubkey(siblings, target);
     DWORD error = ERROR_SUCCESS;
     // A key's letter case cannot be changed: only a key made anew takes the recorded one.
@@ -647,10 +631,7 @@ static DWORD PruneKey(HKEY parent, const KeyRecord* record, DWORD* position, con
                       const wchar_t* name, RegistryView view, Scratch* scratch)
 {
     wchar_t target[KEY_NAME_CHARACTERS];
-    if (name)
-        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
-    else
-        CopyName(item, target, KEY_NAME_CHARACTERS);
+    TargetName(item, name, target);
     DWORD body = *position;
     PlacedKey placed = {NULL, NULL, view};
     DWORD error = (DWORD)RegOpenKeyExW(parent, target, 0, KEY_READ | view, &placed.key);
@@ -704,8 +685,8 @@ DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* 
                                PruneKey(menu.key, record, &position, item, name, view, &scratch));
         } else if (item.kind == KEY_ABSENT) {
             wchar_t absent[KEY_NAME_CHARACTERS];
-            CopyName(item, absent, KEY_NAME_CHARACTERS);
-            DWORD deleted = DeleteKeyTree(menu.key, name ? name : absent, view);
+            TargetName(item, name, absent);
+            DWORD deleted = DeleteKeyTree(menu.key, absent, view);
             if (deleted != ERROR_FILE_NOT_FOUND) error = FirstError(error, deleted);
         }
     }

@@ -178,8 +178,6 @@ DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, Ke
 // back is, and nothing the record holds is ever deleted. The keys above the entries that were
 // missing go again when empty. Safe to repeat; ERROR_SUCCESS or the first error.
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
-// Whether the recorded entry keys of view still digest as recorded.
-bool EntryKeysUnchanged(RegistryView view, const KeyRecord* record);
 // The entry keys of a record, one 64-bit digest each, in the record's order, over the whole tree
 // with its values and subkeys taken in any order (the registry re-adds a value written again at
 // its end). DigestEntryKeys digests the keys of those names as view holds them now: ERROR_SUCCESS

@@ -17,6 +17,8 @@ DWORD LoadToolsMenuKeyW(wchar_t* buffer, DWORD characters);
 // closes it.
 DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key);
 DWORD CreateToolsMenuKey(RegistryView view, REGSAM access, HKEY* key);
+// Cuts a key path before its last part, walked by the ANSI code page; false when it has one part.
+bool CutLastKey(char* path);
 // How many of the Tools Menu key and the keys above it, from the bottom, view lacks: 0, 1 (the
 // Tools Menu key), 2 (also Cakewalk Music Software).
 int MissingMenuKeys(RegistryView view);

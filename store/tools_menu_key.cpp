@@ -81,6 +81,15 @@ DWORD CreateToolsMenuKey(RegistryView view, REGSAM access, HKEY* key)
                                   access | view, NULL, key, NULL);
 }
 
+bool CutLastKey(char* path)
+{
+    char* lastBackslash = NULL;
+    for (char* p = path; *p; p = (char*)NextAnsiCharacter(p))
+        if (*p == '\\') lastBackslash = p;
+    if (lastBackslash) *lastBackslash = '\0';
+    return lastBackslash != NULL;
+}
+
 int MissingMenuKeys(RegistryView view)
 {
     char path[TOOLS_MENU_KEY_SIZE];
@@ -90,12 +99,8 @@ int MissingMenuKeys(RegistryView view)
         HKEY key;
         LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | view, &key);
         if (result == ERROR_SUCCESS) RegCloseKey(key);
-        char* lastBackslash = NULL;
-        for (char* p = path; *p; p = (char*)NextAnsiCharacter(p))
-            if (*p == '\\') lastBackslash = p;
         // "Software" itself is never counted: the system makes it.
-        if (result != ERROR_FILE_NOT_FOUND || !lastBackslash) return missing;
-        *lastBackslash = '\0';
+        if (result != ERROR_FILE_NOT_FOUND || !CutLastKey(path)) return missing;
     }
 }
 
@@ -118,11 +123,7 @@ DWORD RemoveMadeMenuKeys(RegistryView view, int count)
         error = ToWide(path, widePath, TOOLS_MENU_KEY_SIZE);
         if (error == ERROR_SUCCESS)
             error = (DWORD)RegDeleteKeyExW(HKEY_LOCAL_MACHINE, widePath, view, 0);
-        char* lastBackslash = NULL;
-        for (char* p = path; *p; p = (char*)NextAnsiCharacter(p))
-            if (*p == '\\') lastBackslash = p;
-        if (!lastBackslash) break;
-        *lastBackslash = '\0';
+        if (!CutLastKey(path)) break;
     }
     return error;
 }
