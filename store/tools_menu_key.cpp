@@ -64,6 +64,14 @@ int ViewBits(RegistryView view)
     return sizeof(void*) == 8 ? 64 : 32;
 }
 
+// RegDeleteKeyEx is documented only with a view's flag: this build's own is named too. 32-bit
+// Windows ignores it.
+static REGSAM DeletedView(RegistryView view)
+{
+    if (view != THIS_VIEW) return view;
+    return sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
 DWORD OpenToolsMenuKey(RegistryView view, REGSAM access, HKEY* key)
 {
     char name[TOOLS_MENU_KEY_SIZE];
@@ -122,7 +130,7 @@ DWORD RemoveMadeMenuKeys(RegistryView view, int count)
         wchar_t widePath[TOOLS_MENU_KEY_SIZE];
         error = ToWide(path, widePath, TOOLS_MENU_KEY_SIZE);
         if (error == ERROR_SUCCESS)
-            error = (DWORD)RegDeleteKeyExW(HKEY_LOCAL_MACHINE, widePath, view, 0);
+            error = (DWORD)RegDeleteKeyExW(HKEY_LOCAL_MACHINE, widePath, DeletedView(view), 0);
         if (!CutLastKey(path)) break;
     }
     return error;
@@ -197,7 +205,7 @@ DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view)
         if (result != ERROR_SUCCESS) break;
     }
     if (result == ERROR_NO_MORE_ITEMS || result == ERROR_BADKEY)
-        result = (DWORD)RegDeleteKeyExW(parent, name, view, 0);
+        result = (DWORD)RegDeleteKeyExW(parent, name, DeletedView(view), 0);
     RegCloseKey(key);
     return result;
 }
