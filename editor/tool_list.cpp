@@ -1,6 +1,7 @@
 // The owner-drawn list of entries, its selection, context menu and refresh from the registry.
 #include <windows.h>
 #include <commctrl.h>
+#include <windowsx.h>
 #include "editor/editor.h"
 #include "res/resource.h"
 
@@ -40,10 +41,18 @@ static void NotifySelectionChange(HWND hwnd)
                  (LPARAM)ToolList(hwnd));
 }
 
+// What a screen reader reads of a row and what typing a letter in the list looks for: the name
+// that the key has, never a look-alike, which would be taken for another entry's.
+static const char* RowText(const ToolEntry* entry)
+{
+    return entry->nameState == NAME_EXACT ? entry->name : "（名前を読み取れないツール）";
+}
+
 static void AddToolItem(ToolEntry* entry, void* context)
 {
     HWND list = (HWND)context;
-    LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)entry);
+    // The text is for others to read: drawing and every command take the entry behind the row.
+    LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)RowText(entry));
     if (index < 0) {
         FreeToolEntry(entry);
         return;
@@ -176,7 +185,7 @@ static void OnRightButtonDown(HWND list, LPARAM lParam)
     ShowToolsPopup(list, point);
 }
 
-static void OnApplicationsKey(HWND list)
+static void OnKeyboardContextMenu(HWND list)
 {
     POINT point = {0, 0};
     LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
@@ -193,10 +202,19 @@ static void OnApplicationsKey(HWND list)
 
 static LRESULT CALLBACK ToolListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_RBUTTONDOWN)
+    if (msg == WM_RBUTTONDOWN) {
         OnRightButtonDown(list, lParam);
-    else if (msg == WM_KEYDOWN && wParam == VK_APPS)
-        OnApplicationsKey(list);
+    } else if (msg == WM_KEYDOWN && wParam == VK_APPS) {
+        OnKeyboardContextMenu(list);
+    } else if (msg == WM_KEYUP && wParam == VK_APPS) {
+        // Windows sends WM_CONTEXTMENU as the key comes up too: the menu opened as it went down.
+        return 0;
+    } else if (msg == WM_CONTEXTMENU && GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
+        // Shift+F10, which laptops without the Applications key have; a right click's own
+        // WM_CONTEXTMENU, at a point, goes on to the list, which passes it up unanswered.
+        OnKeyboardContextMenu(list);
+        return 0;
+    }
     return CallWindowProcA(SavedListProcedure, list, msg, wParam, lParam);
 }
 
