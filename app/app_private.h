@@ -15,6 +15,8 @@ void SaveEditProcedure(HWND hwnd);
 void SubclassEdits(HWND hwnd);
 void RestoreEdits(HWND hwnd);
 void PaintDressing(HWND hwnd);
+// The fields' labels as a screen reader finds them, and the name of the "..." button.
+void NameControlsForScreenReaders(HWND hwnd);
 
 // Toolbar, status bar, tooltips and menu state.
 void PrepareToolbarButtons();

@@ -211,6 +211,7 @@ static INT_PTR CALLBACK DiagnosisProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         // The default limit of an edit would cut the report of a long menu.
         SendDlgItemMessageA(hwnd, IDC_REPORT, EM_SETLIMITTEXT, 0, 0);
+        LabelForScreenReaders(GetDlgItem(hwnd, IDC_REPORT), "調べた結果");
         SetDlgItemTextA(hwnd, IDC_REPORT, (const char*)lParam);
         // The report is read from its first line; selecting it all is left to the user.
         SetFocus(GetDlgItem(hwnd, IDC_REPORT));

@@ -1,6 +1,7 @@
 // MainWindow's painted labels and the edits that select their text when they get the focus.
 #include <windows.h>
 #include "app/app_private.h"
+#include "dialogs/dialogs.h"
 #include "res/resource.h"
 
 // All four fields are edits of the same class, so field 1000's procedure serves them all.
@@ -8,18 +9,21 @@ static WNDPROC SavedEditProcedure;
 
 static const int SelectingEdits[] = {IDC_NAME, IDC_EXE_PATH, IDC_MENU_TEXT, IDC_STATUS_TEXT};
 
+// Each painted label names a field, for the eye; an invisible twin before the field in z-order
+// names it for a screen reader, which never sees what is painted.
 struct PaintedLabel {
     RECT rect;
     const char* text;
+    int field;
 };
 
 // Fixed pixels, not dialog units: they line up with the template at a 7 x 12 dialog base unit.
 static const RECT HeaderFrame = {12, 0, 441, 27};
 static const PaintedLabel Labels[] = {
-    {{14, 7, 110, 19}, "登録リスト(&R)"},
-    {{12, 228, 110, 240}, "メニュー項目(&M):"},
-    {{12, 252, 110, 264}, "実行ファイル(&E):"},
-    {{12, 276, 110, 288}, "ステータス バー(&S):"},
+    {{14, 7, 110, 19}, "登録リスト(&R)", IDC_NAME},
+    {{12, 228, 110, 240}, "メニュー項目(&M):", IDC_MENU_TEXT},
+    {{12, 252, 110, 264}, "実行ファイル(&E):", IDC_EXE_PATH},
+    {{12, 276, 110, 288}, "ステータス バー(&S):", IDC_STATUS_TEXT},
 };
 
 static LRESULT CALLBACK SelectOnFocusProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -48,6 +52,15 @@ void RestoreEdits(HWND hwnd)
         HWND edit = GetDlgItem(hwnd, id);
         if (edit) SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)SavedEditProcedure);
     }
+}
+
+void NameControlsForScreenReaders(HWND hwnd)
+{
+    for (const PaintedLabel& label : Labels)
+        LabelForScreenReaders(GetDlgItem(hwnd, label.field), label.text);
+    // The list has no label of its own on the screen: the name field's heads them both.
+    LabelForScreenReaders(GetDlgItem(hwnd, IDC_TOOL_LIST), "ツールの一覧");
+    NameForScreenReaders(GetDlgItem(hwnd, IDC_BROWSE), L"参照");
 }
 
 // Runs for WM_PAINT, after the background has been erased. Painting while the frame is painted

@@ -56,11 +56,14 @@ static void OnInitDialog(HWND hwnd)
     SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
     PrepareToolsMenu(hwnd);
     AllowDropsFromLowerIntegrity(hwnd);
+    // Last, once every control that goes into the z-order is there.
+    NameControlsForScreenReaders(hwnd);
 }
 
 static void OnDestroy(HWND hwnd)
 {
     DestroyTooltips();
+    ForgetScreenReaderNames(hwnd);
     RestoreToolList(hwnd);
     // Destroying the list deletes every item, which frees each ToolEntry and its icon.
     DestroyWindow(GetDlgItem(hwnd, IDC_TOOL_LIST));

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <stdio.h>
 #include "app/app_private.h"
+#include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "store/store.h"
 #include "res/resource.h"
@@ -132,6 +133,10 @@ void CreateToolbarAndStatusBar(HWND hwnd)
     CreateToolbar(hwnd);
     StatusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, NULL, hwnd, IDC_STATUS_BAR);
     SplitStatusBar();
+    // A toolbar is named by its window text, which it never draws; its buttons by their tips.
+    SetWindowTextA(Toolbar, "ツール バー");
+    // Each command's result is said in the bar's first part.
+    MakeLiveRegion(StatusBar);
 }
 
 void ForwardColourChange(WPARAM wParam, LPARAM lParam)

@@ -205,6 +205,17 @@ static void FillOthers(HWND dialog, const PropertiesDialog* state)
         AddOtherRow(list, i, state->values.others[i]);
 }
 
+// The buttons' captions are symbols, which a screen reader would spell out.
+static void NameButtonsForScreenReaders(HWND dialog)
+{
+    const int browseButtons[] = {IDC_BROWSE, IDC_BROWSE_FOLDER, IDC_BROWSE_HELP_FILE};
+    for (int id : browseButtons)
+        NameForScreenReaders(GetDlgItem(dialog, id), L"参照");
+    const int tokenButtons[] = {IDC_CMD_ARGS_MENU, IDC_ARGS_MENU};
+    for (int id : tokenButtons)
+        NameForScreenReaders(GetDlgItem(dialog, id), L"プレースホルダーの挿入");
+}
+
 static void OnInitProperties(HWND dialog, PropertiesDialog* state)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)state);
@@ -215,6 +226,7 @@ static void OnInitProperties(HWND dialog, PropertiesDialog* state)
     FillTexts(dialog, state);
     FillChoices(dialog, state);
     FillOthers(dialog, state);
+    NameButtonsForScreenReaders(dialog);
 }
 
 // Why a field shows its value and does not take another, as the end of "この値は…ため".
@@ -369,6 +381,7 @@ static INT_PTR CALLBACK PropertiesProc(HWND dialog, UINT msg, WPARAM wParam, LPA
         if (((const NMHDR*)lParam)->code == NM_SETFOCUS)
             ShowHint(dialog, (int)((const NMHDR*)lParam)->idFrom);
         return FALSE;
+    case WM_DESTROY: ForgetScreenReaderNames(dialog); return FALSE;
     }
     return FALSE;
 }

@@ -81,6 +81,20 @@ bool AskForEntryName(HWND owner, const char* caption, const char* oldName, const
 // folder (size bytes); false when cancelled or the folder does not fit.
 bool AskForFolder(HWND owner, const char* title, char* folder, DWORD size);
 
+// For screen readers. LabelForScreenReaders makes an invisible STATIC of text just before control
+// in z-order, where a reader looks for the name of an edit or a list; NameForScreenReaders names a
+// control whose caption is a symbol ("...", "▼"), and MakeLiveRegion has a reader say a control's
+// new text wherever the focus is. Both annotate through oleacc, which Wine does not implement:
+// there nothing changes. ForgetScreenReaderNames clears them on every child of window, when it
+// is destroyed.
+void LabelForScreenReaders(HWND control, const char* text);
+void NameForScreenReaders(HWND control, const wchar_t* name);
+void MakeLiveRegion(HWND control);
+void ForgetScreenReaderNames(HWND window);
+// What a command did, in the first part of owner's status bar (IDC_STATUS_BAR), which is a live
+// region: said to a screen reader, and left until the next result or menu help replaces it.
+void SayResult(HWND owner, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // readme.txt or history.txt from the program's folder, opened with the shell; failures reported.
 void OpenHelpDocument(HWND owner, const char* fileName);
 // The About box, which also names the menu this copy edits.

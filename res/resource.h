@@ -25,6 +25,8 @@
 #define IDC_STATUS_TEXT 1005
 #define IDC_STATUS_BAR  201
 #define IDC_TOOLBAR     3000
+// The labels made at run time that only screen readers read, in every window that has them.
+#define IDC_SCREEN_READER_LABEL 1099
 
 #define IDC_ABOUT_MAIL      1001
 #define IDC_ABOUT_HOME_PAGE 1002
