@@ -70,8 +70,11 @@ bool TakeSelectedName(HWND hwnd, const char* noSelection, const char* action, ch
 }
 
 // False when the user declined to overwrite an entry of the same name, or it cannot be named.
-static bool ConfirmOverwrite(HWND hwnd, const char* name)
+// keyName (TOOL_TEXT_SIZE bytes) takes the name the write lands on: the listed entry's letters,
+// which the key keeps, or name itself.
+static bool ConfirmOverwrite(HWND hwnd, const char* name, char* keyName)
 {
+    lstrcpynA(keyName, name, TOOL_TEXT_SIZE);
     int count = ToolEntryCount(hwnd);
     const ToolEntry* selected = SelectedToolEntry(hwnd);
     for (int index = 0; index < count; index++) {
@@ -98,6 +101,7 @@ static bool ConfirmOverwrite(HWND hwnd, const char* name)
         // A box that could not be shown is no Yes.
         if (ShowMessage(hwnd, question, "上書き保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
+        lstrcpynA(keyName, entry->name, TOOL_TEXT_SIZE);
     }
     return true;
 }
@@ -122,7 +126,8 @@ void RegisterFields(HWND hwnd)
         WarnAboutField(hwnd, "「実行ファイル」欄が入力されていません。", IDC_EXE_PATH);
         return;
     }
-    if (!ConfirmOverwrite(hwnd, name)) return;
+    char keyName[TOOL_TEXT_SIZE];
+    if (!ConfirmOverwrite(hwnd, name, keyName)) return;
 
     const char* names[] = {name};
     if (!BeginUndoStep(hwnd, UNDO_REGISTER, name, THIS_VIEW, names, 1)) return;
@@ -133,6 +138,7 @@ void RegisterFields(HWND hwnd)
         return;
     }
     RefreshToolList(hwnd);
+    SayResult(hwnd, "「%s」を登録しました。", keyName);
 }
 
 void DeleteSelectedEntry(HWND hwnd)
@@ -155,6 +161,7 @@ void DeleteSelectedEntry(HWND hwnd)
         return;
     }
     RefreshToolList(hwnd);
+    SayResult(hwnd, "「%s」を削除しました。", name);
 }
 
 void OpenSelectedEntry(HWND hwnd)

@@ -185,6 +185,7 @@ void ApplyValueChanges(HWND hwnd, const char* name, const ValueChange* changes, 
     // The main fields show what is stored now, as after F5.
     RefreshToolList(hwnd);
     SelectEntryNamed(hwnd, name);
+    if (error == ERROR_SUCCESS) SayResult(hwnd, "「%s」のプロパティを変更しました。", name);
 }
 
 void OverwriteNotice(const EntryValues& values, char* text, DWORD size)
@@ -280,18 +281,25 @@ static void ProposeCopyName(const char* name, char* proposal, DWORD size)
 // source.
 struct NameCommand {
     UndoKind kind;
-    const char *noSelection, *action, *caption, *note;
+    const char *noSelection, *action, *caption, *note, *result;
 };
 
 static const NameCommand RenameCommand = {
-    UNDO_RENAME, "名前を変更するツールを「登録リスト」から選択してください。", "名前を変更",
+    UNDO_RENAME,
+    "名前を変更するツールを「登録リスト」から選択してください。",
+    "名前を変更",
     "名前の変更",
     "Cakewalk のメニューには「メニュー項目」が表示され、登録名はメニューの並び順だけを決めます。"
-    "インストーラーが登録したツールは、名前を変えるとアンインストール後もメニューに残ります。"};
+    "インストーラーが登録したツールは、名前を変えるとアンインストール後もメニューに残ります。",
+    "「%s」の名前を「%s」に変更しました。"};
 static const NameCommand DuplicateCommand = {
-    UNDO_DUPLICATE, "複製するツールを「登録リスト」から選択してください。", "複製", "複製",
+    UNDO_DUPLICATE,
+    "複製するツールを「登録リスト」から選択してください。",
+    "複製",
+    "複製",
     "値とサブキーをすべて写した、新しいツールを登録します。Cakewalk のメニューには同じ"
-    "「メニュー項目」が 2 つ並ぶので、プロパティで変えてください。"};
+    "「メニュー項目」が 2 つ並ぶので、プロパティで変えてください。",
+    "「%s」を「%s」として複製しました。"};
 
 static void RunNameCommand(HWND hwnd, const NameCommand& command)
 {
@@ -313,10 +321,13 @@ static void RunNameCommand(HWND hwnd, const NameCommand& command)
     DWORD error = renaming ? RenameEntryKey(name, newName) : DuplicateEntryKey(name, newName);
     EndUndoStep(error == ERROR_SUCCESS);
     RefreshToolList(hwnd);
-    if (error != ERROR_SUCCESS)
+    if (error != ERROR_SUCCESS) {
         ReportSystemError(hwnd, error);
-    else
-        SelectEntryNamed(hwnd, newName);
+        return;
+    }
+    SelectEntryNamed(hwnd, newName);
+    // The format is the command's own, with the two names in this order.
+    SayResult(hwnd, command.result, name, newName);
 }
 
 void RenameSelectedEntry(HWND hwnd)

@@ -49,4 +49,5 @@ void CopySelectedToOtherMenu(HWND hwnd)
     // Nothing on the screen changes: the other menu is not listed here.
     snprintf(text, sizeof text, "'%s'\nこのツールを %sにコピーしました。", name, MenuName(other));
     ShowMessage(hwnd, text, "", MB_OK | MB_ICONASTERISK);
+    SayResult(hwnd, "「%s」を %sにコピーしました。", name, MenuName(other));
 }

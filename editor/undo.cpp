@@ -116,21 +116,17 @@ void EndUndoStep(bool succeeded)
 // Long enough to tell entries apart in a menu, short enough for the menu to stay on the screen.
 enum { UNDO_LABEL_BYTES = 40 };
 
-bool UndoMenuText(char* text, DWORD size)
+// "'label' の登録": the step as the menu item names it, its label cut; forMenu doubles "&", which
+// a menu would take for the next letter's underline and the status bar shows as it is.
+static void DescribeStep(const UndoStep* step, bool forMenu, char* text, DWORD size)
 {
-    if (UndoStepCount == 0) {
-        lstrcpynA(text, "元に戻す(&U)", (int)size);
-        return false;
-    }
-    const UndoStep* step = UndoSteps[UndoStepCount - 1];
     char label[UNDO_LABEL_BYTES + 1];
     lstrcpynA(label, step->label, sizeof label);
     DropDanglingLeadByte(label);
-    // "&" would underline the next letter instead of showing itself.
     char shown[2 * sizeof label + 8];
     char* out = shown;
     for (const char* p = label; *p; p++) {
-        if (*p == '&') *out++ = '&';
+        if (*p == '&' && forMenu) *out++ = '&';
         *out++ = *p;
     }
     *out = '\0';
@@ -147,7 +143,18 @@ bool UndoMenuText(char* text, DWORD size)
     case UNDO_RENAME: lstrcpynA(what, "の名前の変更", sizeof what); break;
     case UNDO_DUPLICATE: lstrcpynA(what, "の複製", sizeof what); break;
     }
-    snprintf(text, size, "元に戻す: '%s' %s(&U)", shown, what);
+    snprintf(text, size, "'%s' %s", shown, what);
+}
+
+bool UndoMenuText(char* text, DWORD size)
+{
+    if (UndoStepCount == 0) {
+        lstrcpynA(text, "元に戻す(&U)", (int)size);
+        return false;
+    }
+    char description[UNDO_MENU_TEXT_SIZE];
+    DescribeStep(UndoSteps[UndoStepCount - 1], true, description, sizeof description);
+    snprintf(text, size, "元に戻す: %s(&U)", description);
     return true;
 }
 
@@ -236,5 +243,8 @@ void UndoLastStep(HWND hwnd)
     }
     UndoStepCount--;
     if (step->view == THIS_VIEW) SelectFirstRestored(hwnd, &step->record);
+    char description[UNDO_MENU_TEXT_SIZE];
+    DescribeStep(step, false, description, sizeof description);
     FreeStep(step);
+    SayResult(hwnd, "元に戻しました: %s", description);
 }

@@ -51,7 +51,10 @@ DWORD WriteCalFile(const char* file, const char* text)
 static void SaveScript(HWND owner, const char* file, void* context)
 {
     DWORD error = WriteCalFile(file, (const char*)context);
-    if (error != ERROR_SUCCESS) ReportSystemError(owner, error);
+    if (error != ERROR_SUCCESS)
+        ReportSystemError(owner, error);
+    else
+        SayResult(owner, "起動用 CAL ファイル「%s」を作成しました。", FileNameOf(file));
 }
 
 void SaveCalLauncher(HWND hwnd)

@@ -45,6 +45,7 @@ enum { REFUSALS_TEXT_SIZE = 8192 };
 struct IniRefusals {
     char text[REFUSALS_TEXT_SIZE];
     int leftOut, cut;
+    int written; // the sections in the file, those cut among them
 };
 // The entries 0 to count - 1 that at(context, index) gives (null ones are skipped), as one section
 // each, in order; an entry that would not come back unchanged is left out and noted in refusals,

@@ -168,6 +168,7 @@ DWORD WriteIniEntries(const char* file, ToolEntryAtFunction at, void* context, i
         // Cut by an import, but the file keeps more of it than an entry left out would.
         if (why == INI_TEXT_TOO_LONG) NoteName(&cut, entry->name, why);
         error = WriteIniEntry(file, entry);
+        if (error == ERROR_SUCCESS) refusals->written++;
     }
     refusals->leftOut = leftOut.count;
     refusals->cut = cut.count;
@@ -199,6 +200,8 @@ static void WriteExport(HWND owner, const char* file, void*)
     DWORD error = WriteIniEntries(file, ListEntryAt, owner, count, &refusals);
     if (error != ERROR_SUCCESS) ReportSystemError(owner, error);
     if (refusals.text[0]) ShowMessage(owner, refusals.text, "", MB_ICONEXCLAMATION);
+    if (error == ERROR_SUCCESS)
+        SayResult(owner, "%d 件のツールを書き出しました。", refusals.written);
 }
 
 void ExportEntries(HWND hwnd)

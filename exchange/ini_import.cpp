@@ -354,6 +354,8 @@ static void ImportChosenFile(HWND owner, const char* file, void*)
         ShowFileMessage(owner, file,
                         "読み取っている間にファイルが変わったため、一部のツールを取り込めません"
                         "でした。もう一度取り込んでください。");
+    } else {
+        SayResult(owner, "%d 件のツールを取り込みました。", result.imported);
     }
 }
 

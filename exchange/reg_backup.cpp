@@ -281,6 +281,8 @@ static void SaveBackup(HWND owner, const char* file, void* menuName)
         ShowMessage(owner, text, "", MB_OK | MB_ICONEXCLAMATION);
     } else if (error != ERROR_SUCCESS) {
         ReportSystemError(owner, error);
+    } else {
+        SayResult(owner, "[ツール] メニューを「%s」にバックアップしました。", FileNameOf(file));
     }
 }
 
