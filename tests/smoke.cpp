@@ -2,6 +2,7 @@
 // KORVANEL_VIEW=32 says that it is the i686 build, which sees the 32-bit registry view. Each test
 // starts the program anew on a registry of its own making, so that one failure hides no other.
 #include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -204,13 +205,19 @@ static void SelectIndex(const App& app, int index)
     Ask(app.main, WM_COMMAND, MAKEWPARAM(IDC_TOOL_LIST, LBN_SELCHANGE), (LPARAM)list);
 }
 
+// Each row's own text, read as a screen reader reads it: a dialog's list is a Unicode window, whose
+// text only the W message gives across processes.
 static Strings ItemNames(const App& app)
 {
-    // The list holds no text of its own: each item shows its name in the field when selected.
     Strings names;
-    for (int i = 0, n = (int)Ask(GetDlgItem(app.main, IDC_TOOL_LIST), LB_GETCOUNT); i < n; i++) {
-        SelectIndex(app, i);
-        names.push_back(Fields(app)[0]);
+    HWND list = GetDlgItem(app.main, IDC_TOOL_LIST);
+    for (int i = 0, n = (int)Ask(list, LB_GETCOUNT); i < n; i++) {
+        wchar_t wide[512] = L"";
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= 512) return {"<too long>"};
+        SendMessageW(list, LB_GETTEXT, i, (LPARAM)wide);
+        char text[1024] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, NULL, NULL);
+        names.push_back(text);
     }
     return names;
 }
@@ -226,6 +233,33 @@ static void Menu(WORD menu, WORD item)
 {
     Keys({VK_MENU, menu});
     Keys({item});
+}
+
+// The first part of the status bar, read through memory of the program's own.
+static std::string StatusText(const App& app)
+{
+    HWND bar = GetDlgItem(app.main, IDC_STATUS_BAR);
+    char text[1024] = "";
+    void* remote =
+        VirtualAllocEx(app.process.hProcess, NULL, sizeof text, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return "<no memory>";
+    if (Ask(bar, SB_GETTEXTLENGTHA, 0) < sizeof text) {
+        Ask(bar, SB_GETTEXTA, 0, (LPARAM)remote);
+        ReadProcessMemory(app.process.hProcess, remote, text, sizeof text - 1, NULL);
+    }
+    VirtualFreeEx(app.process.hProcess, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+// A popup menu that the program shows.
+static HWND OpenPopup(const App& app)
+{
+    for (HWND w = NULL; (w = FindWindowExA(NULL, w, "#32768", NULL));) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(w, &processId);
+        if (processId == app.process.dwProcessId && IsWindowVisible(w)) return w;
+    }
+    return NULL;
 }
 
 class Smoke : public ::testing::Test
@@ -421,6 +455,7 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルへの書き出し"), ini);
     EXPECT_NE(std::string::npos,
               Answer(app, IDOK).text.find("\n'Wave [x64]' : 名前に ] があります"));
+    EXPECT_EQ("4 件のツールを書き出しました。", StatusText(app));
     const std::string written = ReadFileBytes(ini);
     EXPECT_NE(std::string::npos,
               written.find("[" + name + "]\r\nExePath=" + path + "\r\nMenuText=\" padded \"\r\n"));
@@ -434,6 +469,7 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     Menu('F', 'I');
     ChooseFile(app, WaitForDialog(app.main, "テキスト ファイルの取り込み"), ini);
     EXPECT_EQ(before, Snapshot());
+    EXPECT_EQ("4 件のツールを取り込みました。", StatusText(app));
     EXPECT_EQ(Subkeys(), ItemNames(app));
 
     // The launcher of the selected entry is offered under the entry's name.
@@ -443,6 +479,7 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     EXPECT_EQ(name, Text(FileNameBox(dialog)));
     ChooseFile(app, dialog, cal);
     EXPECT_EQ(name, Fields(app)[0]); // no "e" typed once the dialog has closed
+    EXPECT_EQ("起動用 CAL ファイル「korvanel-smoke.cal」を作成しました。", StatusText(app));
     EXPECT_EQ("; このCALファイルをCakewalkの[キー設定]でショートカット・キーに関連づけると、"
               "\"表計算\"を一発で開くことができます。\r\n"
               "; どうやらCakewalk 6.0以上でしか動作しないようです。\r\n"
@@ -456,6 +493,7 @@ TEST_F(Smoke, ExportEmptyAndImportRestoreTheMenuAndCalFilesAreExact)
     const std::string menu = Tree(), reg = TempFile("korvanel-smoke.reg");
     Menu('F', 'B');
     ChooseFile(app, WaitForDialog(app.main, "[ツール] メニューのバックアップ"), reg);
+    EXPECT_EQ("[ツール] メニューを「korvanel-smoke.reg」にバックアップしました。", StatusText(app));
     ClearToolsMenu();
     ImportRegistryFile(reg);
     EXPECT_EQ(menu, Tree());
@@ -507,6 +545,7 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
     Sync(app.main);
     EXPECT_EQ("Wave", Fields(app)[0]);
+    EXPECT_EQ("元に戻しました: 'Wave' の削除", StatusText(app));
 
     // Into the other build's menu, over an entry there in other letters, which keeps them; one
     // step of 元に戻す like any other.
@@ -521,6 +560,9 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     EXPECT_EQ("コピーの確認", box.caption);
     EXPECT_NE(std::string::npos, box.text.find("ビット版 Cakewalk のメニューに登録されています"));
     EXPECT_EQ("情報", Answer(app, IDOK).caption);
+    EXPECT_EQ("「Wave」を " + std::string(View ? "64" : "32") +
+                  " ビット版 Cakewalk のメニューにコピーしました。",
+              StatusText(app));
     EXPECT_EQ(Tree("Wave"), Tree("Wave", otherView));
     View = otherView;
     EXPECT_EQ(Strings{"WAVE"}, Subkeys());
@@ -559,6 +601,7 @@ TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
     PressAndWait(dialog, IDOK);
     Sync(app.main);
     EXPECT_EQ("/ParentWnd$", Value("Wave", "CmdArgs"));
+    EXPECT_EQ("「Wave」のプロパティを変更しました。", StatusText(app));
     EXPECT_EQ("WaveEditor", Value("Wave", "Type"));
     Menu('T', 'U');
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
@@ -577,6 +620,7 @@ TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
     EXPECT_EQ((Strings{"01 Wave", "Other"}), Subkeys());
     EXPECT_EQ(wave, Tree("01 Wave"));
     EXPECT_EQ("01 Wave", Fields(app)[0]);
+    EXPECT_EQ("「Wave」の名前を「01 Wave」に変更しました。", StatusText(app));
 
     // 複製 proposes Explorer's name and copies every byte.
     Menu('T', 'D');
@@ -586,9 +630,71 @@ TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
     PressAndWait(dialog, IDOK);
     Sync(app.main);
     EXPECT_EQ(wave, Tree("01 Wave - コピー"));
+    EXPECT_EQ("「01 Wave」を「01 Wave - コピー」として複製しました。", StatusText(app));
     Menu('T', 'U');
     EXPECT_TRUE(Eventually([&] { return Subkeys() == (Strings{"01 Wave", "Other"}); }));
     Sync(app.main);
     Menu('T', 'U');
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
+}
+
+TEST_F(Smoke, NamesEveryFieldAndRowForScreenReadersAndSaysWhatEachCommandDid)
+{
+    PutEntry("Notepad", Notepad, "&Notepad", "");
+    PutEntry("表計算", Regedit, "表", "");
+    // Too long for the list (280 bytes), and a name that code page 932 lacks.
+    std::string tooLong;
+    for (int i = 0; i < 140; i++)
+        tooLong += "表";
+    RegCloseKey(CreateKey(tooLong));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              L"Software\\Cakewalk Music Software\\Tools Menu\\Caf\u00e9", 0, NULL,
+                              0, KEY_ALL_ACCESS | View, NULL, &key, NULL));
+    RegCloseKey(key);
+    ASSERT_TRUE(Start(app));
+
+    // The label a screen reader takes for each control: the STATIC just before it, never shown.
+    const struct {
+        int control;
+        const char* label;
+    } labels[] = {{IDC_NAME, "登録リスト(&R)"},
+                  {IDC_TOOL_LIST, "ツールの一覧"},
+                  {IDC_MENU_TEXT, "メニュー項目(&M):"},
+                  {IDC_EXE_PATH, "実行ファイル(&E):"},
+                  {IDC_STATUS_TEXT, "ステータス バー(&S):"}};
+    for (const auto& row : labels) {
+        HWND label = GetWindow(GetDlgItem(app.main, row.control), GW_HWNDPREV);
+        char className[16] = "";
+        GetClassNameA(label, className, sizeof className);
+        EXPECT_STREQ("Static", className) << row.label;
+        EXPECT_EQ(row.label, Text(label));
+        EXPECT_FALSE(GetWindowLongA(label, GWL_STYLE) & WS_VISIBLE) << row.label;
+    }
+    Strings rows = ItemNames(app), expected = {"Notepad", "表計算", "（名前を読み取れないツール）",
+                                               "（名前を読み取れないツール）"};
+    std::sort(rows.begin(), rows.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, rows);
+
+    // Tab into the list; a letter selects the entry it begins, Shift+F10 opens the Tools menu.
+    Keys({VK_TAB});
+    ASSERT_TRUE(Eventually([&] { return Focused(app) == GetDlgItem(app.main, IDC_TOOL_LIST); }));
+    Keys({'N'});
+    EXPECT_TRUE(Eventually([&] { return Fields(app)[0] == "Notepad"; }));
+    Keys({VK_SHIFT, VK_F10});
+    EXPECT_TRUE(Eventually([&] { return OpenPopup(app) != NULL; }));
+    Keys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return OpenPopup(app) == NULL; }));
+
+    SetFields(app, {"New", Regedit, "&New", ""});
+    Keys({VK_CONTROL, 'R'});
+    EXPECT_TRUE(Eventually([&] { return StatusText(app) == "「New」を登録しました。"; }))
+        << StatusText(app);
+    Select(app, "New");
+    Keys({VK_CONTROL, 'D'});
+    Answer(app, IDYES);
+    EXPECT_TRUE(Eventually([&] { return StatusText(app) == "「New」を削除しました。"; }))
+        << StatusText(app);
 }
