@@ -56,8 +56,9 @@ void MakeLiveRegion(HWND control)
 {
     IAccPropServices* service = AnnotationService();
     if (!service) return;
+    // Filled by hand: VariantInit would bring in oleaut32, which nothing else needs.
     VARIANT setting;
-    VariantInit(&setting);
+    ZeroMemory(&setting, sizeof setting);
     setting.vt = VT_I4;
     setting.lVal = LIVE_SETTING_POLITE;
     service->SetHwndProp(control, (DWORD)OBJID_CLIENT, CHILDID_SELF, LiveSettingProperty, setting);
