@@ -63,6 +63,7 @@ static void OnInitDialog(HWND hwnd)
 static void OnDestroy(HWND hwnd)
 {
     DestroyTooltips();
+    StopIconReading(hwnd);
     ForgetScreenReaderNames(hwnd);
     RestoreToolList(hwnd);
     // Destroying the list deletes every item, which frees each ToolEntry and its icon.
@@ -142,6 +143,10 @@ INT_PTR CALLBACK MainDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_INITMENUPOPUP: ApplyGreyingRule(hwnd, (HMENU)wParam); return FALSE;
     case WM_MENUSELECT: ShowMenuHelp(wParam, lParam); return FALSE;
     case WM_DROPFILES: TakeDroppedFile(hwnd, (HDROP)wParam); return FALSE;
+    case WM_TOOL_ICON: TakeToolIcon(hwnd, lParam); return TRUE;
+    case WM_TIMER:
+        if (wParam == ICON_START_TIMER) OnIconStartTimer(hwnd);
+        return TRUE;
     case WM_CLOSE: DestroyWindow(hwnd); return FALSE;
     case WM_DESTROY: OnDestroy(hwnd); return FALSE;
     }

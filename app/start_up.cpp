@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include "app/app_private.h"
 #include "dialogs/dialogs.h"
+#include "editor/editor.h"
 #include "res/resource.h"
 
 HINSTANCE AppInstance;
@@ -105,7 +106,7 @@ static void WarnAboutCodePage(HWND owner)
 int RunKorvanel(HINSTANCE instance)
 {
     LoadLibrariesFromSystemOnly();
-    // The handle stays open until the process ends, so that the name stays taken.
+    // The handle stays open while the window lives, so that the name stays taken.
     HANDLE mutex = CreateMutexA(NULL, TRUE, InstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         ActivateFirstInstance();
@@ -128,6 +129,10 @@ int RunKorvanel(HINSTANCE instance)
         HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
         exitCode = RunMessageLoop(accelerators);
     }
+    // The name is free for the next start at once, even while an icon from a server that does
+    // not answer keeps this ended process a little longer.
+    if (mutex) CloseHandle(mutex);
+    EndIconReading();
     if (com) CoUninitialize();
     return exitCode;
 }

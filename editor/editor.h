@@ -18,7 +18,19 @@ void LoadListColours();
 
 // Empties the list and the four fields and reads every entry from the registry again; a key that
 // cannot be opened leaves the list empty.
+// The icons are read afterwards, on a thread of their own, and arrive one by one as WM_TOOL_ICON,
+// in list order; those of an older refresh are destroyed on arrival.
 void RefreshToolList(HWND hwnd);
+enum { WM_TOOL_ICON = WM_APP + 1 };
+// MainWindow's WM_TOOL_ICON: the icon goes to its row, which alone is drawn again.
+void TakeToolIcon(HWND hwnd, LPARAM lParam);
+// The first list's icons wait until MainWindow is on the screen, for its WM_TIMER of this id.
+enum { ICON_START_TIMER = 1 };
+void OnIconStartTimer(HWND hwnd);
+// At WM_DESTROY: no icon reaches the window any more, and those on their way are destroyed.
+void StopIconReading(HWND hwnd);
+// Once the message loop has ended: the thread reading icons ends, after the icon it is reading.
+void EndIconReading();
 void SubclassToolList(HWND hwnd);
 void RestoreToolList(HWND hwnd);
 // Fills the four fields from the selected entry, or empties them when there is none.

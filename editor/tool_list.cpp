@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 #include "editor/editor.h"
+#include "editor/editor_private.h"
 #include "res/resource.h"
 
 HFONT BoldFont;
@@ -73,6 +74,7 @@ void RefreshToolList(HWND hwnd)
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     // Also when the key could not be opened: the emptied list must be painted empty.
     InvalidateRect(list, NULL, TRUE);
+    StartIconReading(hwnd);
 }
 
 int ToolEntryCount(HWND hwnd)

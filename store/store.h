@@ -45,8 +45,9 @@ enum NameState {
     NAME_NOT_CP932, // holds a character that code page 932 lacks: shown with a look-alike or "?"
 };
 
-// One Tools-menu entry as a list item holds it: its program's icon (or null), four terminated
-// code page 932 texts, and whether the name names the key.
+// One Tools-menu entry as a list item holds it: its program's icon (null until the list has read
+// it, and for a program without one), four terminated code page 932 texts, and whether the name
+// names the key.
 struct ToolEntry {
     HICON icon;
     char name[TOOL_TEXT_SIZE];
@@ -122,13 +123,18 @@ bool SameEntryKey(const char* a, const char* b);
 
 // Receives each entry, which it then owns and releases with FreeToolEntry.
 typedef void (*ToolEntrySink)(ToolEntry* entry, void* context);
-// Yields every entry in the registry's order, with its program's shell icon (none for an empty
-// path); a value too long for its field, or not a terminated text, reads as empty. A key whose name
-// cannot be read is yielded too, named "" and NAME_UNREAD. Returns ERROR_SUCCESS, or the error of
-// opening the Tools Menu key with full access, with nothing yielded.
+// Yields every entry in the registry's order, without its icon; a value too long for its field, or
+// not a terminated text, reads as empty. A key whose name cannot be read is yielded too, named ""
+// and NAME_UNREAD. Returns ERROR_SUCCESS, or the error of opening the Tools Menu key with full
+// access, with nothing yielded.
 DWORD ReadToolEntries(ToolEntrySink sink, void* context);
 // Destroys the entry's icon and frees the record; null is ignored.
 void FreeToolEntry(ToolEntry* entry);
+// The program's shell icon, from any thread with COM, which the caller destroys with
+// FreeProgramIcon; null for an empty path or a program the shell cannot reach. A path on a server
+// that does not answer holds the caller until the network gives up.
+HICON ReadProgramIcon(const wchar_t* path);
+void FreeProgramIcon(HICON icon);
 // False when the entry's key cannot be opened, or one of its texts was too long for its field
 // (which then reads as empty) or holds a character that code page 932 lacks: the entry as listed
 // is not the entry as stored.

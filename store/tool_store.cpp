@@ -43,14 +43,6 @@ static void ReadEntryValues(HKEY menuKey, const wchar_t* keyName, ToolEntry* ent
     // only: an installer's key that refuses its deletion still shows what it holds.
     if (RegOpenKeyExW(menuKey, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
     ReadText(key, EntryValueNames[VALUE_EXE_PATH], entry->path, sizeof entry->path);
-    SHFILEINFOA info;
-    ZeroMemory(&info, sizeof info);
-    // The shell answers an empty path with a folder's icon. A missing file may leave garbage in
-    // hIcon: only the result says whether there is an icon.
-    if (entry->path[0] && SHGetFileInfoA(entry->path, 0, &info, sizeof info, SHGFI_ICON)) {
-        entry->icon = info.hIcon;
-        if (entry->icon) LiveToolIconCount++;
-    }
     ReadText(key, EntryValueNames[VALUE_MENU_TEXT], entry->menuText, sizeof entry->menuText);
     ReadText(key, EntryValueNames[VALUE_STATUS_TEXT], entry->statusText, sizeof entry->statusText);
     RegCloseKey(key);
@@ -130,9 +122,26 @@ bool ToolTextsFit(const char* name)
 void FreeToolEntry(ToolEntry* entry)
 {
     if (!entry) return;
-    if (entry->icon && DestroyIcon(entry->icon)) LiveToolIconCount--;
+    FreeProgramIcon(entry->icon);
     GlobalFree(entry);
     LiveToolEntryCount--;
+}
+
+HICON ReadProgramIcon(const wchar_t* path)
+{
+    SHFILEINFOW info;
+    ZeroMemory(&info, sizeof info);
+    // The shell answers an empty path with a folder's icon. A missing file may leave garbage in
+    // hIcon: only the result says whether there is an icon.
+    if (!path[0] || !SHGetFileInfoW(path, 0, &info, sizeof info, SHGFI_ICON) || !info.hIcon)
+        return NULL;
+    InterlockedIncrement(&LiveToolIconCount);
+    return info.hIcon;
+}
+
+void FreeProgramIcon(HICON icon)
+{
+    if (icon && DestroyIcon(icon)) InterlockedDecrement(&LiveToolIconCount);
 }
 
 // Not examined: a key that could be created or opened for its values takes them.
