@@ -698,3 +698,84 @@ TEST_F(Smoke, NamesEveryFieldAndRowForScreenReadersAndSaysWhatEachCommandDid)
     EXPECT_TRUE(Eventually([&] { return StatusText(app) == "「New」を削除しました。"; }))
         << StatusText(app);
 }
+
+// Whether the row's icon cell shows anything but the list's background: the icon is drawn. Read
+// off the screen, as another process cannot read the pixels of the program's own window.
+static bool RowShowsIcon(HWND list, int index)
+{
+    RECT row;
+    if (Ask(list, LB_GETITEMRECT, index, (LPARAM)&row) == (DWORD_PTR)LB_ERR) return false;
+    // Painted now, as the list knows the row: a scroll leaves the old pixels until then.
+    UpdateWindow(list);
+    POINT corner = {0, row.top};
+    ClientToScreen(list, &corner);
+    HDC screen = GetDC(NULL), cell = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 34, 34);
+    HGDIOBJ previous = SelectObject(cell, bitmap);
+    BitBlt(cell, 0, 0, 34, 34, screen, corner.x, corner.y, SRCCOPY);
+    COLORREF background = GetSysColor(COLOR_WINDOW);
+    bool drawn = false;
+    for (int y = 4; y < 32 && !drawn; y += 4)
+        for (int x = 4; x < 32 && !drawn; x += 4)
+            drawn = GetPixel(cell, x, y) != background;
+    SelectObject(cell, previous);
+    DeleteObject(bitmap);
+    DeleteDC(cell);
+    ReleaseDC(NULL, screen);
+    return drawn;
+}
+
+// The rows, page by page as the list scrolls, that show an icon.
+static int RowsShowingIcons(const App& app)
+{
+    HWND list = GetDlgItem(app.main, IDC_TOOL_LIST);
+    int count = (int)Ask(list, LB_GETCOUNT), shown = 0;
+    RECT client;
+    GetClientRect(list, &client);
+    for (int top = 0; top < count;) {
+        Ask(list, LB_SETTOPINDEX, top);
+        Sync(app.main);
+        int index = top;
+        for (RECT row;
+             index < count && Ask(list, LB_GETITEMRECT, index, (LPARAM)&row) != (DWORD_PTR)LB_ERR &&
+             row.bottom <= client.bottom;
+             index++)
+            shown += RowShowsIcon(list, index);
+        top = index > top ? index : top + 1;
+    }
+    return shown;
+}
+
+TEST_F(Smoke, IconsComeAfterTheRowsAndNoneOfAnOlderListIsDrawn)
+{
+    const int count = 400;
+    auto putAll = [&](const char* path) {
+        for (int i = 0; i < count; i++) {
+            char name[16];
+            snprintf(name, sizeof name, "Tool%03d", i);
+            PutEntry(name, path, name, "");
+        }
+    };
+    putAll(Regedit);
+    ASSERT_TRUE(Launch(app));
+    ASSERT_TRUE(Eventually([&] {
+        app.main = FindDialog([&](HWND w) { return GetPropA(w, "Korvanel") != NULL; });
+        return app.main != NULL;
+    }));
+    // Every row is there and the window answers while the last icon is still to come.
+    HWND list = GetDlgItem(app.main, IDC_TOOL_LIST);
+    EXPECT_EQ((DWORD_PTR)count, Ask(list, LB_GETCOUNT));
+    Ask(list, LB_SETTOPINDEX, count - 1);
+    EXPECT_FALSE(RowShowsIcon(list, count - 1));
+    // Icons come in list order: once the last is drawn, every row has its own.
+    for (int i = 0; i < 6 && !RowShowsIcon(list, count - 1); i++)
+        Eventually([&] { return RowShowsIcon(list, count - 1); });
+    EXPECT_EQ(count, RowsShowingIcons(app));
+
+    // F5 while the icons are read again, over programs that have gone: none of them is drawn.
+    Keys({VK_F5});
+    putAll("C:\\nowhere\\gone.exe");
+    Sync(app.main);
+    Keys({VK_F5});
+    EXPECT_EQ(0, RowsShowingIcons(app));
+}

@@ -107,26 +107,70 @@ TEST(Store, WalkEndsWhenTheKeyIsDeletedUnderIt)
     EXPECT_EQ(0, LiveToolEntryCount);
 }
 
-// The main window runs in this process, so that the list's records and icons can be counted.
+// The rows of window's list that hold an icon, once the icon thread has sent them all (at most
+// twenty seconds of its messages).
+static int IconsWhenSettled(HWND window, int expected)
+{
+    auto count = [&] {
+        int icons = 0;
+        for (int i = 0; i < ToolEntryCount(window); i++)
+            icons += ToolEntryAt(window, i)->icon != NULL;
+        return icons;
+    };
+    DWORD start = GetTickCount();
+    do {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        for (MSG msg; PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE);)
+            DispatchMessageA(&msg);
+    } while (count() < expected && GetTickCount() - start < 20000);
+    return count();
+}
+
+static void WriteTools(int count, bool withPrograms)
+{
+    // Half of them a program with an icon; the missing programs have none, nor the empty path.
+    for (int i = 0; i < count; i++)
+        WriteToolEntry(("Tool" + std::to_string(i)).c_str(),
+                       i % 2 && withPrograms ? "C:\\windows\\notepad.exe"
+                       : i                   ? "C:\\missing\\tool.exe"
+                                             : "",
+                       "m", "s");
+}
+
+// The main window runs in this process, so that the list's records and icons can be counted: the
+// icons of a list refreshed or closed while they are read are destroyed, never drawn or held.
 TEST(Store, ARefreshOfTheListKeepsRecordsAndIconsBalanced)
 {
     ClearToolsMenu();
-    for (int i = 0; i < 5; i++)
-        WriteToolEntry(("Tool" + std::to_string(i)).c_str(),
-                       i % 2 ? "C:\\windows\\notepad.exe"
-                       : i   ? "C:\\missing\\tool.exe"
-                             : "",
-                       "m", "s");
+    WriteTools(40, true);
     AppInstance = GetModuleHandleA(NULL);
     HWND window = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_MAIN), GetDesktopWindow(),
                                      MainDialogProc, 0);
     ASSERT_NE((HWND)NULL, window);
-    EXPECT_EQ(5, LiveToolEntryCount);
-    EXPECT_EQ(2, LiveToolIconCount); // the missing programs have none, nor the empty path
+    EXPECT_EQ(40, LiveToolEntryCount);
+    // Shown, the window has its icons read at once. F5 while the first list's icons are on their
+    // way, over programs that have gone since.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     RefreshToolList(window);
-    EXPECT_EQ(5, LiveToolEntryCount);
-    EXPECT_EQ(2, LiveToolIconCount);
+    MSG msg;
+    for (DWORD start = GetTickCount();
+         GetTickCount() - start < 20000 &&
+         !PeekMessageA(&msg, window, WM_TOOL_ICON, WM_TOOL_ICON, PM_NOREMOVE);)
+        Sleep(1);
+    WriteTools(40, false);
+    RefreshToolList(window);
+    EndIconReading();
+    EXPECT_EQ(0, IconsWhenSettled(window, 0));
+    EXPECT_EQ(0, LiveToolIconCount);
+    WriteTools(40, true);
+    RefreshToolList(window);
+    EXPECT_EQ(40, LiveToolEntryCount);
+    EXPECT_EQ(20, IconsWhenSettled(window, 20));
+    EXPECT_EQ(20, LiveToolIconCount);
+    // Closed while they are read again: none arrives, and the thread ends.
+    RefreshToolList(window);
     DestroyWindow(window);
+    EndIconReading();
     EXPECT_EQ(0, LiveToolEntryCount);
     EXPECT_EQ(0, LiveToolIconCount);
 }
