@@ -1,7 +1,9 @@
 #include <windows.h>
 #include "bench/floor_dialog.h"
-#ifdef FLOOR_ICONS
+#if defined FLOOR_ICONS || defined FLOOR_ENTRIES
 #include "bench/scale_bench.h"
+#endif
+#ifdef FLOOR_ICONS
 
 // Built a second time with FLOOR_ICONS, it also holds what Korvanel's list holds, without a list:
 // every entry's registry values read and its shell icon kept until the window goes.
@@ -16,6 +18,9 @@ static INT_PTR CALLBACK FloorDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     case WM_INITDIALOG:
 #ifdef FLOOR_ICONS
         FloorRefresh(&KeptIcons);
+#endif
+#ifdef FLOOR_ENTRIES
+        FloorRefresh(nullptr, false);
 #endif
         return TRUE;
     case WM_CLOSE: DestroyWindow(hwnd); return TRUE;

@@ -20,7 +20,7 @@ void PutText(HKEY key, const char* name, const char* text);
 
 // The bare platform doing a refresh's work: the same enumeration, opens and value reads as the
 // program, and one shell icon per entry, destroyed at once unless kept is given.
-void FloorRefresh(std::vector<HICON>* kept = nullptr);
+void FloorRefresh(std::vector<HICON>* kept = nullptr, bool icons = true);
 // The bare registry work of registering and deleting one entry.
 void FloorWrite(const char* name);
 void FloorDelete(const char* name);
@@ -31,8 +31,15 @@ void ClearToolsMenu();
 void GrowToolsMenu(int count); // adds entries until there are count of them
 const char* EntryPath(int index);
 
-// In-process, against the program's own main window.
-Samples MeasureRefresh(HWND main, int runs);
+// In-process, against the program's own main window. The list's icons arrive after a refresh:
+// ExpectedIcons counts the listed programs that exist, WaitForIcons pumps the window's messages
+// until that many rows have theirs.
+int ExpectedIcons(HWND main);
+void WaitForIcons(HWND main, int expected);
+// RefreshToolList until its rows are in, against the bare loop with icons and, run by run, without.
+Samples MeasureRefresh(HWND main, int runs, Samples* floorWithoutIcons = nullptr);
+// RefreshToolList until every icon is in, against the bare loop reading entries and icons.
+Samples MeasureIconsIn(HWND main, int runs);
 // Register, then delete, one entry: the registry work and the refresh that follows each.
 void MeasureRegisterAndDelete(HWND main, int runs, Samples& registering, Samples& deleting);
 void PumpMessages();

@@ -11,7 +11,7 @@ void PutText(HKEY key, const char* name, const char* text)
     RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
 }
 
-void FloorRefresh(std::vector<HICON>* kept)
+void FloorRefresh(std::vector<HICON>* kept, bool icons)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ToolsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
@@ -31,7 +31,7 @@ void FloorRefresh(std::vector<HICON>* kept)
         if (RegQueryValueExA(entry, "ExePath", NULL, NULL, (BYTE*)exePath, &size) != 0)
             exePath[0] = '\0';
         SHFILEINFOA info;
-        if (SHGetFileInfoA(exePath, 0, &info, sizeof info, SHGFI_ICON)) {
+        if (icons && SHGetFileInfoA(exePath, 0, &info, sizeof info, SHGFI_ICON)) {
             if (kept)
                 kept->push_back(info.hIcon);
             else
