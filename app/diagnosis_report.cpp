@@ -93,8 +93,15 @@ static void PutThisMenu(ReportText* report, const MenuDiagnosis& diagnosis)
              diagnosis.entries);
     else
         Line(report, "このままでは、登録も削除もできません。");
-    Line(report, "Korvanel.exe を右クリックして [管理者として実行] を選び、管理者の権限で起動して"
-                 "ください。");
+    // Elevated already, the only thing left that refuses is the key's own access list.
+    if (!diagnosis.elevated)
+        Line(report, "Korvanel.exe を右クリックして [管理者として実行] を選び、管理者の権限で起動"
+                     "してください。");
+    else if (diagnosis.access == ERROR_ACCESS_DENIED)
+        Line(report, "このコルヴァネルは管理者の権限で動いていますが、キーのアクセス許可が"
+                     "このプログラムを拒否しています。レジストリ エディター (regedit) でこのキー "
+                     "(まだないときはその親のキー) を右クリックし、[アクセス許可] で "
+                     "Administrators に [フル コントロール] を許可してください。");
 }
 
 static void PutOtherMenu(ReportText* report, const MenuDiagnosis& diagnosis)
@@ -131,7 +138,7 @@ static void PutVirtualCopy(ReportText* report, const MenuDiagnosis& diagnosis)
                  "アカウントで実行しているときは、そのアカウントのコピーは違うことがあります。)");
 }
 
-static const char* EntryProblem(FindingKind kind)
+static const char* EntryProblem(FindingKind kind, bool elevated)
 {
     switch (kind) {
     case FOUND_UNREADABLE: return "キーを読み取れません";
@@ -141,12 +148,16 @@ static const char* EntryProblem(FindingKind kind)
     case FOUND_QUOTED_PATH: return "実行ファイルのパスが \" で囲まれています。\" を外してください";
     case FOUND_NETWORK_PATH: return "実行ファイルはネットワーク上にあるため、確かめていません";
     case FOUND_NO_DRIVE:
+        // A drive mapped by the ordinary session is not one of the elevated session's.
+        if (!elevated)
+            return "実行ファイルのドライブがありません。ドライブが接続されていないか、取り外されて"
+                   "います";
         return "実行ファイルのドライブが、管理者の権限で動いているこのコルヴァネルからは見え"
                "ません。ふだんのユーザーが割り当てたネットワーク ドライブなら、\\\\サーバー名"
                "\\共有名\\... の形 (UNC パス) で登録してください";
     case FOUND_NO_PROGRAM: return "実行ファイルが見つかりません";
     case FOUND_PATH_TOO_LONG:
-        return "実行ファイルのパスが長すぎます (260 バイト以上)。Windows はこのパスでプログラムを"
+        return "実行ファイルのパスが長すぎます (260 文字以上)。Windows はこのパスでプログラムを"
                "起動できません";
     case FOUND_RELATIVE_PATH:
         return "実行ファイルのパスにドライブかフォルダーがなく、Cakewalk から見た場所で決まるため、"
@@ -157,11 +168,15 @@ static const char* EntryProblem(FindingKind kind)
                "いません)";
     case FOUND_BARE_IN_APP_PATHS:
         return "実行ファイルが名前だけで登録されています。App Paths で見つかりました";
+    case FOUND_APP_PATHS_MISSING:
+        return "実行ファイルが名前だけで登録されています。App Paths の登録先が見つかりません";
     case FOUND_BARE_ON_SEARCH_PATH:
         return "実行ファイルが名前だけで登録されています。システム フォルダーか PATH で見つかり"
                "ました";
     case FOUND_EMPTY_MENU_TEXT: return "メニュー項目 (MenuText) が空です";
     case FOUND_NOT_TEXT: return "文字列 (REG_SZ) ではありません";
+    case FOUND_SHOWN_EMPTY:
+        return "が 260 バイト以上あるため、コルヴァネルの一覧では空欄に表示されます";
     default: return NULL;
     }
 }
@@ -173,12 +188,14 @@ static void PutEntries(ReportText* report, const MenuDiagnosis& diagnosis)
     int found = 0;
     for (int i = 0; i < diagnosis.count; i++) {
         const Finding& finding = diagnosis.findings[i];
-        const char* problem = EntryProblem(finding.kind);
+        const char* problem = EntryProblem(finding.kind, diagnosis.elevated);
         if (!problem) continue;
         found++;
         if (finding.kind == FOUND_NOT_TEXT) {
             Line(report, "'%s': %s が%s (種類 %lu)。", finding.name, finding.detail, problem,
                  finding.type);
+        } else if (finding.kind == FOUND_SHOWN_EMPTY) {
+            Line(report, "'%s': %s %s。", finding.name, finding.detail, problem);
         } else if (finding.kind == FOUND_UNREADABLE) {
             char reason[512];
             SystemText(finding.type, reason, sizeof reason);
