@@ -37,14 +37,11 @@ static void Line(ReportText* report, const char* format, ...)
     Put(report, "\r\n");
 }
 
-static void SystemText(DWORD error, char* text, DWORD size)
+// The system's text for error inside the report's own sentence, which supplies the line break
+// and the full stop that the system's text ends in.
+static void ReasonText(DWORD error, char* text, DWORD size)
 {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                                  error, 0, text, size - 1, NULL);
-    if (length == 0) snprintf(text, size, "エラー番号 %lu", error);
-    text[size - 1] = '\0';
-    // The system's text ends in a line break of its own, and often in a full stop, which the
-    // report's own sentence around it supplies.
+    SystemErrorText(error, text, size);
     for (size_t end = strlen(text); end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n');)
         text[--end] = '\0';
     const char* last = NULL;
@@ -83,7 +80,7 @@ static void PutThisMenu(ReportText* report, const MenuDiagnosis& diagnosis)
         return;
     }
     char reason[512];
-    SystemText(diagnosis.access, reason, sizeof reason);
+    ReasonText(diagnosis.access, reason, sizeof reason);
     Line(report, "書き込み: できません (%s)。", reason);
     // The list opens the key for writing: an account that may only read it sees it empty.
     if (diagnosis.exists)
@@ -198,7 +195,7 @@ static void PutEntries(ReportText* report, const MenuDiagnosis& diagnosis)
             Line(report, "'%s': %s %s。", finding.name, finding.detail, problem);
         } else if (finding.kind == FOUND_UNREADABLE) {
             char reason[512];
-            SystemText(finding.type, reason, sizeof reason);
+            ReasonText(finding.type, reason, sizeof reason);
             Line(report, "'%s': %s (%s)。", finding.name, problem, reason);
         } else if (finding.detail[0]) {
             Line(report, "'%s': %s: %s", finding.name, problem, finding.detail);

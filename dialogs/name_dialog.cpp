@@ -15,7 +15,9 @@ struct NameRequest {
     void* context;
 };
 
-// The longest name a key takes, in characters: the field never holds more.
+// More than an entry's name may have (255 UTF-16 characters in fewer than 260 bytes): a name too
+// long is read whole, into the caller's buffer of twice that, and its check says why it refuses
+// it, where a field that cut it would have taken another name without a word.
 static const int NameCharacters = 259;
 
 static void SelectNewName(HWND dialog)
