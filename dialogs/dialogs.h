@@ -81,7 +81,10 @@ typedef bool (*NameCheck)(HWND dialog, const char* name, void* context);
 bool AskForEntryName(HWND owner, const char* caption, const char* oldName, const char* note,
                      char* name, DWORD size, NameCheck check, void* context);
 // The system's folder dialog, centred on owner and started at folder, which takes the chosen
-// folder (size bytes); false when cancelled or the folder does not fit.
+// folder (size bytes); false when cancelled. Vista's dialog where it exists (Unicode paths,
+// servers' shares): a folder whose path the ANSI code page or size bytes cannot hold is refused
+// with a warning and the dialog shown again. Before Vista, the older dialog, which offers only
+// what the code page holds; false when the folder does not fit.
 bool AskForFolder(HWND owner, const char* title, char* folder, DWORD size);
 
 // For screen readers. LabelForScreenReaders makes an invisible STATIC of text just before control
