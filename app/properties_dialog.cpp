@@ -255,6 +255,10 @@ static void WhyReadOnly(const StoredValue& stored, char* why, DWORD size)
     case TEXT_NOT_CP932: lstrcpynA(why, "日本語 (シフト JIS) にない文字を含む", (int)size); return;
     case TEXT_TOO_LONG: lstrcpynA(why, "長すぎる", (int)size); return;
     case TEXT_CONTROL: lstrcpynA(why, "改行などの制御文字を含む", (int)size); return;
+    case TEXT_PADDED: lstrcpynA(why, "文字列の後ろに NUL 文字の詰め物がある", (int)size); return;
+    case TEXT_ODD_SIZE:
+        lstrcpynA(why, "バイト数が奇数で、最後の文字が半分しかない", (int)size);
+        return;
     default: break;
     }
     char type[32];

@@ -64,7 +64,15 @@ struct ToolEntry {
 // textFlaw why not. number holds a REG_DWORD of 4 bytes (numberExact) or a REG_QWORD of 8; head
 // the first bytes.
 enum { VALUE_TEXT_SIZE = 1024 };
-enum TextFlaw { TEXT_EXACT, TEXT_NOT_TEXT, TEXT_CONTROL, TEXT_NOT_CP932, TEXT_TOO_LONG };
+enum TextFlaw {
+    TEXT_EXACT,
+    TEXT_NOT_TEXT,
+    TEXT_CONTROL,  // a character below 0x20, or more text after a terminator
+    TEXT_PADDED,   // only zeros after the terminator
+    TEXT_ODD_SIZE, // an odd count of bytes: half a character at the end
+    TEXT_NOT_CP932,
+    TEXT_TOO_LONG,
+};
 struct StoredValue {
     bool present;
     DWORD type, size;

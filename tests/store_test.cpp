@@ -460,3 +460,30 @@ TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, WriteEntryValues("Gone", changes, 1));
     EXPECT_EQ("<missing>", Tree("Gone"));
 }
+
+// Each string that an edit would not give back as stored is named for what keeps it read-only.
+TEST(Store, StringsThatAreNotPlainTextAreNamedForWhatTheyHold)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "p", "m", "s");
+    HKEY key = CreateKey("Tool");
+    const std::string padded("G\0e\0n\0\0\0\0\0\0\0", 12), odd("a\0b\0\0", 5),
+        hidden("a\0\0\0b\0\0\0", 8), control("a\0\n\0b\0\0\0", 8), plain("a\0\0\0", 4);
+    SetRaw(key, L"Type", padded);
+    SetRaw(key, L"CmdArgs", odd);
+    SetRaw(key, L"Args", hidden);
+    SetRaw(key, L"CurrentDirectory", control);
+    SetRaw(key, L"HelpFilePath", plain);
+    RegCloseKey(key);
+    EntryValues values;
+    ASSERT_EQ(ERROR_SUCCESS, ReadEntryValues("Tool", &values));
+    const std::pair<EntryValueId, TextFlaw> expected[] = {
+        {VALUE_TYPE, TEXT_PADDED},     {VALUE_CMD_ARGS, TEXT_ODD_SIZE},
+        {VALUE_ARGS, TEXT_CONTROL},    {VALUE_CURRENT_DIRECTORY, TEXT_CONTROL},
+        {VALUE_HELP_FILE, TEXT_EXACT},
+    };
+    for (const auto& row : expected)
+        EXPECT_EQ(row.second, values.known[row.first].textFlaw) << EntryValueNames[row.first];
+    EXPECT_STREQ("Gen", values.known[VALUE_TYPE].text);
+    FreeEntryValues(&values);
+}
