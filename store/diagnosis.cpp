@@ -277,7 +277,7 @@ static char* SearchFolders()
     return list;
 }
 
-// Windows takes "/" for "\" in a path, though neither ソ nor 表 ends in it.
+// Windows takes "/" for "\" in a path; no second byte of a code page 932 character is "/".
 static bool IsSeparator(char c)
 {
     return c == '\\' || c == '/';
@@ -379,6 +379,7 @@ static void CheckBareName(MenuDiagnosis* diagnosis, const wchar_t* name, const c
         AddFinding(diagnosis, FOUND_BARE_NOT_FOUND, name, program);
 }
 
+// The program as the host's launch takes it: quoted, named alone (and looked for), or probed.
 static void CheckProgram(MenuDiagnosis* diagnosis, const wchar_t* name, const char* path)
 {
     if (path[0] == '"') {
