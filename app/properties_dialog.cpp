@@ -278,12 +278,21 @@ static void ShowHint(HWND dialog, int control)
     for (int i = 0; i < ENTRY_VALUE_COUNT; i++) {
         if (ValueRows[i].control != control) continue;
         const StoredValue& stored = state->values.known[i];
+        char why[64];
+        WhyReadOnly(stored, why, sizeof why);
+        // A list keeps a text it cannot take as its "(その他)" item, until another is chosen.
+        bool list = control == IDC_TYPE || control == IDC_MODAL;
+        if (list && stored.present && stored.textFlaw != TEXT_EXACT &&
+            stored.textFlaw != TEXT_NOT_TEXT &&
+            StoredChoice((EntryValueId)i, stored) == CHOICE_KEEP) {
+            snprintf(hint, sizeof hint, "%s: %s 今の値は%sため、(その他) として残します。",
+                     EntryValueNames[i], ValueRows[i].hint, why);
+            break;
+        }
         if (state->editable[i]) {
             snprintf(hint, sizeof hint, "%s: %s", EntryValueNames[i], ValueRows[i].hint);
             break;
         }
-        char why[64];
-        WhyReadOnly(stored, why, sizeof why);
         snprintf(hint, sizeof hint,
                  "%s: この値は%sため、ここでは変更できません (そのまま残します)。",
                  EntryValueNames[i], why);
