@@ -37,14 +37,11 @@ static void Line(ReportText* report, const char* format, ...)
     Put(report, "\r\n");
 }
 
-static void SystemText(DWORD error, char* text, DWORD size)
+// The system's text for error inside the report's own sentence, which supplies the line break
+// and the full stop that the system's text ends in.
+static void ReasonText(DWORD error, char* text, DWORD size)
 {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                                  error, 0, text, size - 1, NULL);
-    if (length == 0) snprintf(text, size, "エラー番号 %lu", error);
-    text[size - 1] = '\0';
-    // The system's text ends in a line break of its own, and often in a full stop, which the
-    // report's own sentence around it supplies.
+    SystemErrorText(error, text, size);
     for (size_t end = strlen(text); end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n');)
         text[--end] = '\0';
     const char* last = NULL;
@@ -83,7 +80,7 @@ static void PutThisMenu(ReportText* report, const MenuDiagnosis& diagnosis)
         return;
     }
     char reason[512];
-    SystemText(diagnosis.access, reason, sizeof reason);
+    ReasonText(diagnosis.access, reason, sizeof reason);
     Line(report, "書き込み: できません (%s)。", reason);
     // The list opens the key for writing: an account that may only read it sees it empty.
     if (diagnosis.exists)
@@ -93,8 +90,15 @@ static void PutThisMenu(ReportText* report, const MenuDiagnosis& diagnosis)
              diagnosis.entries);
     else
         Line(report, "このままでは、登録も削除もできません。");
-    Line(report, "Korvanel.exe を右クリックして [管理者として実行] を選び、管理者の権限で起動して"
-                 "ください。");
+    // Elevated already, the only thing left that refuses is the key's own access list.
+    if (!diagnosis.elevated)
+        Line(report, "Korvanel.exe を右クリックして [管理者として実行] を選び、管理者の権限で起動"
+                     "してください。");
+    else if (diagnosis.access == ERROR_ACCESS_DENIED)
+        Line(report, "このコルヴァネルは管理者の権限で動いていますが、キーのアクセス許可が"
+                     "このプログラムを拒否しています。レジストリ エディター (regedit) でこのキー "
+                     "(まだないときはその親のキー) を右クリックし、[アクセス許可] で "
+                     "Administrators に [フル コントロール] を許可してください。");
 }
 
 static void PutOtherMenu(ReportText* report, const MenuDiagnosis& diagnosis)
@@ -131,7 +135,7 @@ static void PutVirtualCopy(ReportText* report, const MenuDiagnosis& diagnosis)
                  "アカウントで実行しているときは、そのアカウントのコピーは違うことがあります。)");
 }
 
-static const char* EntryProblem(FindingKind kind)
+static const char* EntryProblem(FindingKind kind, bool elevated)
 {
     switch (kind) {
     case FOUND_UNREADABLE: return "キーを読み取れません";
@@ -141,12 +145,16 @@ static const char* EntryProblem(FindingKind kind)
     case FOUND_QUOTED_PATH: return "実行ファイルのパスが \" で囲まれています。\" を外してください";
     case FOUND_NETWORK_PATH: return "実行ファイルはネットワーク上にあるため、確かめていません";
     case FOUND_NO_DRIVE:
+        // A drive mapped by the ordinary session is not one of the elevated session's.
+        if (!elevated)
+            return "実行ファイルのドライブがありません。ドライブが接続されていないか、取り外されて"
+                   "います";
         return "実行ファイルのドライブが、管理者の権限で動いているこのコルヴァネルからは見え"
                "ません。ふだんのユーザーが割り当てたネットワーク ドライブなら、\\\\サーバー名"
                "\\共有名\\... の形 (UNC パス) で登録してください";
     case FOUND_NO_PROGRAM: return "実行ファイルが見つかりません";
     case FOUND_PATH_TOO_LONG:
-        return "実行ファイルのパスが長すぎます (260 バイト以上)。Windows はこのパスでプログラムを"
+        return "実行ファイルのパスが長すぎます (260 文字以上)。Windows はこのパスでプログラムを"
                "起動できません";
     case FOUND_RELATIVE_PATH:
         return "実行ファイルのパスにドライブかフォルダーがなく、Cakewalk から見た場所で決まるため、"
@@ -157,11 +165,15 @@ static const char* EntryProblem(FindingKind kind)
                "いません)";
     case FOUND_BARE_IN_APP_PATHS:
         return "実行ファイルが名前だけで登録されています。App Paths で見つかりました";
+    case FOUND_APP_PATHS_MISSING:
+        return "実行ファイルが名前だけで登録されています。App Paths の登録先が見つかりません";
     case FOUND_BARE_ON_SEARCH_PATH:
         return "実行ファイルが名前だけで登録されています。システム フォルダーか PATH で見つかり"
                "ました";
     case FOUND_EMPTY_MENU_TEXT: return "メニュー項目 (MenuText) が空です";
     case FOUND_NOT_TEXT: return "文字列 (REG_SZ) ではありません";
+    case FOUND_SHOWN_EMPTY:
+        return "が 260 バイト以上あるため、コルヴァネルの一覧では空欄に表示されます";
     default: return NULL;
     }
 }
@@ -173,15 +185,17 @@ static void PutEntries(ReportText* report, const MenuDiagnosis& diagnosis)
     int found = 0;
     for (int i = 0; i < diagnosis.count; i++) {
         const Finding& finding = diagnosis.findings[i];
-        const char* problem = EntryProblem(finding.kind);
+        const char* problem = EntryProblem(finding.kind, diagnosis.elevated);
         if (!problem) continue;
         found++;
         if (finding.kind == FOUND_NOT_TEXT) {
             Line(report, "'%s': %s が%s (種類 %lu)。", finding.name, finding.detail, problem,
                  finding.type);
+        } else if (finding.kind == FOUND_SHOWN_EMPTY) {
+            Line(report, "'%s': %s %s。", finding.name, finding.detail, problem);
         } else if (finding.kind == FOUND_UNREADABLE) {
             char reason[512];
-            SystemText(finding.type, reason, sizeof reason);
+            ReasonText(finding.type, reason, sizeof reason);
             Line(report, "'%s': %s (%s)。", finding.name, problem, reason);
         } else if (finding.detail[0]) {
             Line(report, "'%s': %s: %s", finding.name, problem, finding.detail);

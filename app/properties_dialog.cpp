@@ -10,42 +10,41 @@
 #include "res/resource.h"
 #include "store/store.h"
 
-// Each value's control, in dialog order (Type and Modal are lists), its label without "(&x):" for
-// the warnings, and its button: "...", "▼" or none.
-static const int ValueControls[ENTRY_VALUE_COUNT] = {
-    IDC_MENU_TEXT, IDC_EXE_PATH, IDC_STATUS_TEXT,       IDC_TYPE,      IDC_MODAL,
-    IDC_CMD_ARGS,  IDC_ARGS,     IDC_CURRENT_DIRECTORY, IDC_HELP_FILE, IDC_HELP_TOPIC};
-static const char* const ValueLabels[ENTRY_VALUE_COUNT] = {
-    "メニュー項目", "実行ファイル",   "ステータス バー", "種類",        "モーダル", "引数",
-    "ファイル引数", "作業フォルダー", "ヘルプ ファイル", "トピック番号"};
-static const int ValueButtons[ENTRY_VALUE_COUNT] = {0,
-                                                    IDC_BROWSE,
-                                                    0,
-                                                    0,
-                                                    0,
-                                                    IDC_CMD_ARGS_MENU,
-                                                    IDC_ARGS_MENU,
-                                                    IDC_BROWSE_FOLDER,
-                                                    IDC_BROWSE_HELP_FILE,
-                                                    0};
-// What each value is to Cakewalk, after its registry name, so that the names that forums and
-// installers use stay in sight beside the short Japanese labels.
-static const char* const ValueHints[ENTRY_VALUE_COUNT] = {
-    "Cakewalk の [ツール] メニューに表示される文字列です。「&」の次の文字がアクセス キーに"
-    "なります。",
-    "メニューから起動するプログラムのパスです。",
-    "メニューでこの項目を選んでいる間、Cakewalk のステータス バーに表示される文字列です。",
-    "Generic は一般のツール、WaveEditor は Cakewalk で選んだオーディオを受け取るエディター、"
-    "SysxEditor は SysEx を編集するツールです。",
-    "1 にすると、ツールを閉じるまで Cakewalk を操作できなくなります。(なし) を選ぶと値を削除"
-    "します。",
-    "ツールに渡すスイッチです。/ParentWnd$ と /VSTInventoryRegKey$ は Cakewalk が置き換えます "
-    "([▼] で挿入)。空にすると値を削除します。",
-    "選んだオーディオのファイルを渡すときの引数です。$(FILE) と $(FILEBASE) は Cakewalk が置き"
-    "換えます ([▼] で挿入)。空にすると値を削除します。",
-    "ツールを起動するときの作業フォルダーです。空にすると値を削除します。",
-    "ツールのヘルプ ファイルです。空にすると値を削除します。",
-    "ヘルプ ファイルの中のトピック番号です (0 から 4294967295)。空にすると値を削除します。",
+// Each value in dialog order: its control (Type and Modal are lists), its label without "(&x):"
+// for the warnings, its button ("...", "▼" or none), and what it is to Cakewalk, said after its
+// registry name so that the names that forums and installers use stay in sight beside the short
+// Japanese labels.
+struct ValueRow {
+    int control;
+    const char* label;
+    int button;
+    const char* hint;
+};
+static const ValueRow ValueRows[ENTRY_VALUE_COUNT] = {
+    {IDC_MENU_TEXT, "メニュー項目", 0,
+     "Cakewalk の [ツール] メニューに表示される文字列です。「&」の次の文字がアクセス キーに"
+     "なります。"},
+    {IDC_EXE_PATH, "実行ファイル", IDC_BROWSE, "メニューから起動するプログラムのパスです。"},
+    {IDC_STATUS_TEXT, "ステータス バー", 0,
+     "メニューでこの項目を選んでいる間、Cakewalk のステータス バーに表示される文字列です。"},
+    {IDC_TYPE, "種類", 0,
+     "Generic は一般のツール、WaveEditor は Cakewalk で選んだオーディオを受け取るエディター、"
+     "SysxEditor は SysEx を編集するツールです。"},
+    {IDC_MODAL, "モーダル", 0,
+     "1 にすると、ツールを閉じるまで Cakewalk を操作できなくなります。(なし) を選ぶと値を削除"
+     "します。"},
+    {IDC_CMD_ARGS, "引数", IDC_CMD_ARGS_MENU,
+     "ツールに渡すスイッチです。/ParentWnd$ と /VSTInventoryRegKey$ は Cakewalk が置き換えます "
+     "([▼] で挿入)。空にすると値を削除します。"},
+    {IDC_ARGS, "ファイル引数", IDC_ARGS_MENU,
+     "選んだオーディオのファイルを渡すときの引数です。$(FILE) と $(FILEBASE) は Cakewalk が置き"
+     "換えます ([▼] で挿入)。空にすると値を削除します。"},
+    {IDC_CURRENT_DIRECTORY, "作業フォルダー", IDC_BROWSE_FOLDER,
+     "ツールを起動するときの作業フォルダーです。空にすると値を削除します。"},
+    {IDC_HELP_FILE, "ヘルプ ファイル", IDC_BROWSE_HELP_FILE,
+     "ツールのヘルプ ファイルです。空にすると値を削除します。"},
+    {IDC_HELP_TOPIC, "トピック番号", 0,
+     "ヘルプ ファイルの中のトピック番号です (0 から 4294967295)。空にすると値を削除します。"},
 };
 static const char* const TypeItems[TOOL_TYPE_COUNT] = {"Generic (一般のツール)",
                                                        "WaveEditor (オーディオ エディター)",
@@ -108,6 +107,16 @@ static void FitDroppedWidth(HWND list)
                  0);
 }
 
+// The item that carries choice, wherever the list placed it.
+static void SelectChoice(HWND list, int choice)
+{
+    for (int i = 0, count = (int)SendMessageA(list, CB_GETCOUNT, 0, 0); i < count; i++)
+        if ((int)SendMessageA(list, CB_GETITEMDATA, (WPARAM)i, 0) == choice) {
+            SendMessageA(list, CB_SETCURSEL, (WPARAM)i, 0);
+            return;
+        }
+}
+
 static void FillChoices(HWND dialog, const PropertiesDialog* state)
 {
     HWND type = GetDlgItem(dialog, IDC_TYPE), modal = GetDlgItem(dialog, IDC_MODAL);
@@ -117,7 +126,7 @@ static void FillChoices(HWND dialog, const PropertiesDialog* state)
     int choice = StoredChoice(VALUE_TYPE, storedType);
     if (choice == CHOICE_NONE) AddChoice(type, "(なし)", CHOICE_NONE);
     if (choice == CHOICE_KEEP) AddKeptChoice(type, storedType);
-    SendMessageA(type, CB_SETCURSEL, (WPARAM)(choice >= 0 ? choice : TOOL_TYPE_COUNT), 0);
+    SelectChoice(type, choice);
 
     const StoredValue& storedModal = state->values.known[VALUE_MODAL];
     AddChoice(modal, "(なし)", CHOICE_NONE);
@@ -125,13 +134,22 @@ static void FillChoices(HWND dialog, const PropertiesDialog* state)
     AddChoice(modal, ModalItems[1], 1);
     choice = StoredChoice(VALUE_MODAL, storedModal);
     if (choice == CHOICE_KEEP) AddKeptChoice(modal, storedModal);
-    SendMessageA(modal, CB_SETCURSEL,
-                 (WPARAM)(choice == CHOICE_NONE ? 0
-                          : choice >= 0         ? choice + 1
-                                                : 3),
-                 0);
+    SelectChoice(modal, choice);
     FitDroppedWidth(type);
     FitDroppedWidth(modal);
+}
+
+// A number's field: the IME would compose full-width digits, and other characters, in it. imm32
+// is looked up at run time, from the system folder, like every DLL outside the imported few.
+static void TurnImeOff(HWND field)
+{
+    typedef BOOL(WINAPI * AssociateContext)(HWND, void*, DWORD);
+    HMODULE imm = LoadSystemLibrary("imm32.dll");
+    AssociateContext associate =
+        imm ? (AssociateContext)(void*)GetProcAddress(imm, "ImmAssociateContextEx") : NULL;
+    // No context at all: the field takes what the keyboard types, as it is.
+    if (associate) associate(field, NULL, 0);
+    if (imm) FreeLibrary(imm);
 }
 
 static void FillTexts(HWND dialog, PropertiesDialog* state)
@@ -142,16 +160,17 @@ static void FillTexts(HWND dialog, PropertiesDialog* state)
             state->editable[i] = true;
             continue;
         }
-        HWND field = GetDlgItem(dialog, ValueControls[i]);
+        HWND field = GetDlgItem(dialog, ValueRows[i].control);
         const StoredValue& stored = state->values.known[i];
         char text[VALUE_TEXT_SIZE];
         state->editable[i] = ShownValueText(id, stored, text, sizeof text);
         SendMessageA(field, EM_LIMITTEXT, id == VALUE_HELP_TOPIC ? TopicLimit : TextLimit, 0);
+        if (id == VALUE_HELP_TOPIC) TurnImeOff(field);
         // A value the program cannot show exactly is shown short and kept byte for byte.
         if (!state->editable[i]) {
             ShortValueForm(stored, text, sizeof text);
             SendMessageA(field, EM_SETREADONLY, TRUE, 0);
-            if (ValueButtons[i]) EnableWindow(GetDlgItem(dialog, ValueButtons[i]), FALSE);
+            if (ValueRows[i].button) EnableWindow(GetDlgItem(dialog, ValueRows[i].button), FALSE);
         }
         SetWindowTextA(field, text);
     }
@@ -236,6 +255,10 @@ static void WhyReadOnly(const StoredValue& stored, char* why, DWORD size)
     case TEXT_NOT_CP932: lstrcpynA(why, "日本語 (シフト JIS) にない文字を含む", (int)size); return;
     case TEXT_TOO_LONG: lstrcpynA(why, "長すぎる", (int)size); return;
     case TEXT_CONTROL: lstrcpynA(why, "改行などの制御文字を含む", (int)size); return;
+    case TEXT_PADDED: lstrcpynA(why, "文字列の後ろに NUL 文字の詰め物がある", (int)size); return;
+    case TEXT_ODD_SIZE:
+        lstrcpynA(why, "バイト数が奇数で、最後の文字が半分しかない", (int)size);
+        return;
     default: break;
     }
     char type[32];
@@ -253,14 +276,23 @@ static void ShowHint(HWND dialog, int control)
             "Cakewalk の [ツール] メニューの説明にない値とサブキーです。ここでは変更しません。",
             sizeof hint);
     for (int i = 0; i < ENTRY_VALUE_COUNT; i++) {
-        if (ValueControls[i] != control) continue;
+        if (ValueRows[i].control != control) continue;
         const StoredValue& stored = state->values.known[i];
-        if (state->editable[i]) {
-            snprintf(hint, sizeof hint, "%s: %s", EntryValueNames[i], ValueHints[i]);
-            break;
-        }
         char why[64];
         WhyReadOnly(stored, why, sizeof why);
+        // A list keeps a text it cannot take as its "(その他)" item, until another is chosen.
+        bool list = control == IDC_TYPE || control == IDC_MODAL;
+        if (list && stored.present && stored.textFlaw != TEXT_EXACT &&
+            stored.textFlaw != TEXT_NOT_TEXT &&
+            StoredChoice((EntryValueId)i, stored) == CHOICE_KEEP) {
+            snprintf(hint, sizeof hint, "%s: %s 今の値は%sため、(その他) として残します。",
+                     EntryValueNames[i], ValueRows[i].hint, why);
+            break;
+        }
+        if (state->editable[i]) {
+            snprintf(hint, sizeof hint, "%s: %s", EntryValueNames[i], ValueRows[i].hint);
+            break;
+        }
         snprintf(hint, sizeof hint,
                  "%s: この値は%sため、ここでは変更できません (そのまま残します)。",
                  EntryValueNames[i], why);
@@ -311,19 +343,39 @@ static void WarnAboutValue(HWND dialog, PropertyProblem problem, EntryValueId wh
 {
     char text[256];
     if (problem == PROPERTY_EMPTY)
-        snprintf(text, sizeof text, "「%s」欄が入力されていません。", ValueLabels[where]);
+        snprintf(text, sizeof text, "「%s」欄が入力されていません。", ValueRows[where].label);
     else if (problem == PROPERTY_TOO_LONG)
         snprintf(text, sizeof text,
                  "「%s」欄が長すぎます。255 バイト (全角で 127 文字) までにしてください。",
-                 ValueLabels[where]);
+                 ValueRows[where].label);
     else
         snprintf(text, sizeof text,
                  "「%s」欄には、0 から 4294967295 までの数を半角数字で入力してください。",
-                 ValueLabels[where]);
+                 ValueRows[where].label);
     ShowMessage(dialog, text, "", MB_OK | MB_ICONEXCLAMATION);
-    HWND field = GetDlgItem(dialog, ValueControls[where]);
+    HWND field = GetDlgItem(dialog, ValueRows[where].control);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);
+}
+
+// Full-width digits, which a paste or an IME the field could not turn off may still bring, as the
+// digits the number is read from; walked by characters, since 0x82 may end one.
+static void NarrowDigits(char* text)
+{
+    char* out = text;
+    for (const char* p = text; *p;) {
+        unsigned char lead = (unsigned char)p[0], trail = (unsigned char)p[1];
+        if (lead == 0x82 && trail >= 0x4F && trail <= 0x58) {
+            *out++ = (char)('0' + (trail - 0x4F));
+            p += 2;
+        } else if (IsDBCSLeadByteEx(932, lead) && trail) {
+            *out++ = *p++;
+            *out++ = *p++;
+        } else {
+            *out++ = *p++;
+        }
+    }
+    *out = '\0';
 }
 
 static int ChosenItem(HWND dialog, int list)
@@ -342,7 +394,8 @@ static void OnPropertiesOk(HWND dialog)
     PropertyInput input;
     ZeroMemory(&input, sizeof input);
     for (int i = 0; i < ENTRY_VALUE_COUNT; i++)
-        GetDlgItemTextA(dialog, ValueControls[i], input.text[i], VALUE_TEXT_SIZE);
+        GetDlgItemTextA(dialog, ValueRows[i].control, input.text[i], VALUE_TEXT_SIZE);
+    NarrowDigits(input.text[VALUE_HELP_TOPIC]);
     input.typeChoice = ChosenItem(dialog, IDC_TYPE);
     input.modalChoice = ChosenItem(dialog, IDC_MODAL);
     EntryValueId where = VALUE_MENU_TEXT;

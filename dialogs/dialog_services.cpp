@@ -65,14 +65,24 @@ int ShowMessage(HWND owner, const char* text, const char* caption, UINT style)
 // The longest text the system gives for an error number, with room to spare.
 enum { ERROR_TEXT_SIZE = 1024 };
 
+bool SystemErrorText(DWORD number, char* text, DWORD size)
+{
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                                  number, 0, text, size - 1, NULL);
+    if (length == 0) snprintf(text, size, "エラー番号 %lu", number);
+    text[size - 1] = '\0';
+    return length != 0;
+}
+
 void ReportSystemError(HWND owner, DWORD number)
 {
     char text[ERROR_TEXT_SIZE];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                                  number, 0, text, sizeof text - 1, NULL);
     // The system has no text for some numbers; the box still has to say what went wrong.
-    if (length == 0) snprintf(text, sizeof text, "エラーが発生しました (エラー番号 %lu)。", number);
-    text[sizeof text - 1] = '\0';
+    if (!SystemErrorText(number, text, sizeof text)) {
+        char reason[64];
+        lstrcpynA(reason, text, sizeof reason);
+        snprintf(text, sizeof text, "エラーが発生しました (%s)。", reason);
+    }
     ShowMessage(owner, text, "", MB_OK | MB_ICONHAND);
 }
 

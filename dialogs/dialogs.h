@@ -11,6 +11,9 @@
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT style);
 // The system's text for a Win32 error number (or a shell result of 32 or less) in an error box.
 void ReportSystemError(HWND owner, DWORD number);
+// The system's text for an error number in its own language, as it gives it (its line break
+// included), into size bytes; "エラー番号 <number>" and false where it has none or it does not fit.
+bool SystemErrorText(DWORD number, char* text, DWORD size);
 // A box of UTF-16 texts, readable whatever the system's code page, centred like ShowMessage's.
 int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 // The error number a failed call left, or fallback when it left none: a failure must never be
@@ -78,7 +81,10 @@ typedef bool (*NameCheck)(HWND dialog, const char* name, void* context);
 bool AskForEntryName(HWND owner, const char* caption, const char* oldName, const char* note,
                      char* name, DWORD size, NameCheck check, void* context);
 // The system's folder dialog, centred on owner and started at folder, which takes the chosen
-// folder (size bytes); false when cancelled or the folder does not fit.
+// folder (size bytes); false when cancelled. Vista's dialog where it exists (Unicode paths,
+// servers' shares): a folder whose path the ANSI code page or size bytes cannot hold is refused
+// with a warning and the dialog shown again. Before Vista, the older dialog, which offers only
+// what the code page holds; false when the folder does not fit.
 bool AskForFolder(HWND owner, const char* title, char* folder, DWORD size);
 
 // For screen readers. LabelForScreenReaders makes an invisible STATIC of text just before control

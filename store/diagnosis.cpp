@@ -38,7 +38,14 @@ static void AddFinding(MenuDiagnosis* diagnosis, FindingKind kind, const wchar_t
     finding->kind = kind;
     // Cut to fit; a character that code page 932 lacks shows as "?".
     WideCharToMultiByte(CP_ACP, 0, name, -1, finding->name, sizeof finding->name - 1, NULL, NULL);
-    lstrcpynA(finding->detail, detail, sizeof finding->detail);
+    // Cut between characters: half of one would show as another in the report.
+    size_t length = 0;
+    for (const char* p = detail; *p; p = NextAnsiCharacter(p)) {
+        size_t next = (size_t)(NextAnsiCharacter(p) - detail);
+        if (next >= sizeof finding->detail) break;
+        length = next;
+    }
+    memcpy(finding->detail, detail, length);
     finding->type = type;
 }
 
@@ -137,6 +144,21 @@ static DWORD WriteAccess()
         }
         if (error != ERROR_FILE_NOT_FOUND || !CutLastKey(path)) return error;
     }
+}
+
+// An administrator's elevated session and the same user's ordinary one differ in what they may
+// write and in which drive letters they see: the report's advice depends on which this is.
+static bool RunsElevated()
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    bool elevated =
+        GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+        elevation.TokenIsElevated;
+    CloseHandle(token);
+    return elevated;
 }
 
 // root and path as the report names them, in code page 932 and cut to fit.
@@ -255,6 +277,52 @@ static char* SearchFolders()
     return list;
 }
 
+// Windows takes "/" for "\" in a path; no second byte of a code page 932 character is "/".
+static bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// A path's length as the system counts it, in UTF-16 characters; bytes that the code page cannot
+// read count one each.
+static int PathCharacters(const char* path)
+{
+    int characters = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, NULL, 0);
+    return characters > 0 ? characters - 1 : (int)strlen(path);
+}
+
+// Where a path with a folder or a drive leads, without waiting on a server: a network path is
+// never probed, nor one that depends on the host's own folders. False when the program is there.
+static bool ProbePath(const char* path, FindingKind* kind)
+{
+    if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+        *kind = FOUND_NETWORK_PATH;
+        return true;
+    }
+    // Relative to a folder or drive of the host's: not what this program would find.
+    bool drive = isalpha((unsigned char)path[0]) && path[1] == ':';
+    if (!drive || !IsSeparator(path[2])) {
+        *kind = FOUND_RELATIVE_PATH;
+        return true;
+    }
+    char root[4] = {path[0], ':', '\\', '\0'};
+    UINT driveType = GetDriveTypeA(root);
+    if (driveType == DRIVE_NO_ROOT_DIR || driveType == DRIVE_REMOTE) {
+        *kind = driveType == DRIVE_REMOTE ? FOUND_NETWORK_PATH : FOUND_NO_DRIVE;
+        return true;
+    }
+    // The system starts no program by a longer path; a shorter one is probed in UTF-16, which
+    // takes it whatever its length in bytes.
+    wchar_t wide[MAX_PATH];
+    if (PathCharacters(path) >= MAX_PATH ||
+        MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0) {
+        *kind = FOUND_PATH_TOO_LONG;
+        return true;
+    }
+    *kind = FOUND_NO_PROGRAM;
+    return GetFileAttributesW(wide) == INVALID_FILE_ATTRIBUTES;
+}
+
 // Where App Paths (the current user's, then the machine's in the menu's own view) sends a
 // program name, expanded and unquoted, into size bytes.
 static bool FindInAppPaths(const char* name, char* found, DWORD size)
@@ -293,7 +361,13 @@ static void CheckBareName(MenuDiagnosis* diagnosis, const wchar_t* name, const c
     lstrcpynA(withExtension, program, TOOL_TEXT_SIZE);
     if (!strchr(withExtension, '.')) strcat(withExtension, ".exe");
     if (FindInAppPaths(withExtension, found, sizeof found)) {
-        AddFinding(diagnosis, FOUND_BARE_IN_APP_PATHS, name, found);
+        // An uninstalled program often leaves its App Paths key behind; the launch then fails
+        // even though a copy may lie along PATH.
+        FindingKind kind;
+        bool missing =
+            ProbePath(found, &kind) && (kind == FOUND_NO_PROGRAM || kind == FOUND_NO_DRIVE);
+        AddFinding(diagnosis, missing ? FOUND_APP_PATHS_MISSING : FOUND_BARE_IN_APP_PATHS, name,
+                   found);
         return;
     }
     char* folders = SearchFolders();
@@ -305,49 +379,23 @@ static void CheckBareName(MenuDiagnosis* diagnosis, const wchar_t* name, const c
         AddFinding(diagnosis, FOUND_BARE_NOT_FOUND, name, program);
 }
 
-// Where the program lies, without waiting on a server: a network path is never probed, nor a
-// path that depends on the host's own folders.
+// The program as the host's launch takes it: quoted, named alone (and looked for), or probed.
 static void CheckProgram(MenuDiagnosis* diagnosis, const wchar_t* name, const char* path)
 {
     if (path[0] == '"') {
         AddFinding(diagnosis, FOUND_QUOTED_PATH, name, path);
         return;
     }
-    if (path[0] == '\\' && path[1] == '\\') {
-        AddFinding(diagnosis, FOUND_NETWORK_PATH, name, path);
-        return;
-    }
     // Walked by characters: ソ and 表 end in the backslash's byte.
     bool hasFolder = false;
     for (const char* p = path; *p && !hasFolder; p = NextAnsiCharacter(p))
-        hasFolder = *p == '\\';
-    bool drive = isalpha((unsigned char)path[0]) && path[1] == ':';
-    if (!hasFolder && !drive) {
+        hasFolder = IsSeparator(*p);
+    if (!hasFolder && !(isalpha((unsigned char)path[0]) && path[1] == ':')) {
         CheckBareName(diagnosis, name, path);
         return;
     }
-    // Relative to a folder or drive of the host's: not what this program would find.
-    if (!drive || path[2] != '\\') {
-        AddFinding(diagnosis, FOUND_RELATIVE_PATH, name, path);
-        return;
-    }
-    char root[4] = {path[0], ':', '\\', '\0'};
-    UINT driveType = GetDriveTypeA(root);
-    if (driveType == DRIVE_NO_ROOT_DIR) {
-        AddFinding(diagnosis, FOUND_NO_DRIVE, name, path);
-        return;
-    }
-    if (driveType == DRIVE_REMOTE) {
-        AddFinding(diagnosis, FOUND_NETWORK_PATH, name, path);
-        return;
-    }
-    // The system starts no program by a longer path.
-    if (strlen(path) >= MAX_PATH) {
-        AddFinding(diagnosis, FOUND_PATH_TOO_LONG, name, path);
-        return;
-    }
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
-        AddFinding(diagnosis, FOUND_NO_PROGRAM, name, path);
+    FindingKind kind;
+    if (ProbePath(path, &kind)) AddFinding(diagnosis, kind, name, path);
 }
 
 // A stored path expanded for the profile the program runs under, as the registry does not.
@@ -380,12 +428,17 @@ static void CheckEntry(MenuDiagnosis* diagnosis, HKEY menuKey, const wchar_t* na
     const char* valueNames[] = {EntryValueNames[VALUE_EXE_PATH], EntryValueNames[VALUE_MENU_TEXT],
                                 EntryValueNames[VALUE_STATUS_TEXT]};
     char* texts[3] = {NULL, NULL, NULL};
-    bool notText[3] = {false, false, false};
+    bool notText[3] = {false, false, false}, shownEmpty[3] = {false, false, false};
     for (int i = 0; i < 3; i++) {
         DWORD type = REG_NONE;
         DWORD error = ReadWholeValue(key, valueNames[i], &type, &texts[i]);
         notText[i] = error == ERROR_SUCCESS && !IsText(type);
         if (notText[i]) AddFinding(diagnosis, FOUND_NOT_TEXT, name, valueNames[i], type);
+        // The list reads each text into TOOL_TEXT_SIZE bytes, as stored; a path too long for the
+        // system is named as that instead.
+        shownEmpty[i] = error == ERROR_SUCCESS && !notText[i] &&
+                        strlen(texts[i]) >= TOOL_TEXT_SIZE &&
+                        (i != 0 || PathCharacters(texts[i]) < MAX_PATH);
         if (i == 0 && error == ERROR_SUCCESS && type == REG_EXPAND_SZ) {
             char* expanded = ExpandedPath(texts[0]);
             if (expanded) {
@@ -403,6 +456,8 @@ static void CheckEntry(MenuDiagnosis* diagnosis, HKEY menuKey, const wchar_t* na
         AddFinding(diagnosis, FOUND_EMPTY_PATH, name);
     if ((!texts[1] || !texts[1][0]) && !notText[1])
         AddFinding(diagnosis, FOUND_EMPTY_MENU_TEXT, name);
+    for (int i = 0; i < 3; i++)
+        if (shownEmpty[i]) AddFinding(diagnosis, FOUND_SHOWN_EMPTY, name, valueNames[i]);
     for (char* text : texts)
         if (text) GlobalFree(text);
 }
@@ -423,6 +478,7 @@ static void CheckEntries(MenuDiagnosis* diagnosis, const Listing& here)
 DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis)
 {
     ZeroMemory(diagnosis, sizeof *diagnosis);
+    diagnosis->elevated = RunsElevated();
     Listing here = {}, other = {};
     DWORD error = DiagnoseThisMenu(diagnosis, &here);
     if (error == ERROR_SUCCESS) error = DiagnoseOtherMenu(diagnosis, here, &other);

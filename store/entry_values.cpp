@@ -29,8 +29,16 @@ static void StoreText(StoredValue* value, const BYTE* data, DWORD size)
     wchar_t c = 0;
     while (length < characters && (memcpy(&c, text + length, sizeof c), c != 0))
         length++;
-    TextFlaw flaw =
-        size % sizeof(wchar_t) == 0 && length + 1 >= characters ? TEXT_EXACT : TEXT_CONTROL;
+    // Each is named for what it is: an edit would write back neither a half character nor the
+    // zeros after the text, and text after a terminator is hidden from it.
+    TextFlaw flaw = size % sizeof(wchar_t) != 0 ? TEXT_ODD_SIZE : TEXT_EXACT;
+    if (flaw == TEXT_EXACT && length + 1 < characters) {
+        flaw = TEXT_PADDED;
+        for (DWORD i = length + 1; i < characters && flaw == TEXT_PADDED; i++) {
+            memcpy(&c, text + i, sizeof c);
+            if (c != 0) flaw = TEXT_CONTROL;
+        }
+    }
     for (DWORD i = 0; i < length && flaw == TEXT_EXACT; i++) {
         memcpy(&c, text + i, sizeof c);
         if (c < 0x20) flaw = TEXT_CONTROL;

@@ -64,7 +64,15 @@ struct ToolEntry {
 // textFlaw why not. number holds a REG_DWORD of 4 bytes (numberExact) or a REG_QWORD of 8; head
 // the first bytes.
 enum { VALUE_TEXT_SIZE = 1024 };
-enum TextFlaw { TEXT_EXACT, TEXT_NOT_TEXT, TEXT_CONTROL, TEXT_NOT_CP932, TEXT_TOO_LONG };
+enum TextFlaw {
+    TEXT_EXACT,
+    TEXT_NOT_TEXT,
+    TEXT_CONTROL,  // a character below 0x20, or more text after a terminator
+    TEXT_PADDED,   // only zeros after the terminator
+    TEXT_ODD_SIZE, // an odd count of bytes: half a character at the end
+    TEXT_NOT_CP932,
+    TEXT_TOO_LONG,
+};
 struct StoredValue {
     bool present;
     DWORD type, size;
@@ -220,15 +228,17 @@ enum FindingKind {
     FOUND_EMPTY_PATH,          // ExePath missing or empty
     FOUND_QUOTED_PATH,         // ExePath in quotation marks, which no file name holds
     FOUND_NETWORK_PATH,        // on a server (UNC or a network drive): not probed, it could stall
-    FOUND_NO_DRIVE,            // on a drive letter this elevated session does not have
-    FOUND_PATH_TOO_LONG,       // 260 bytes or more: no program starts by it
+    FOUND_NO_DRIVE,            // on a drive letter this session does not have
+    FOUND_PATH_TOO_LONG,       // 260 UTF-16 characters or more: no program starts by it
     FOUND_RELATIVE_PATH,       // a folder without a drive, or a drive without a folder: the host's
     FOUND_NO_PROGRAM,          // names no file
     FOUND_BARE_NOT_FOUND,      // a name without a folder, in none of the places below
     FOUND_BARE_IN_APP_PATHS,   // ... that App Paths sends to detail
+    FOUND_APP_PATHS_MISSING,   // ... that App Paths sends to detail, where no file is
     FOUND_BARE_ON_SEARCH_PATH, // ... found as detail in a system folder or along PATH
     FOUND_EMPTY_MENU_TEXT,     // MenuText missing or empty
     FOUND_NOT_TEXT,            // ExePath, MenuText or StatusBarText of a type other than text
+    FOUND_SHOWN_EMPTY,         // the value detail, TOOL_TEXT_SIZE bytes or more: the list shows ""
 };
 struct Finding {
     FindingKind kind;
@@ -242,6 +252,7 @@ struct MenuDiagnosis {
     char path[DIAGNOSIS_PATH_SIZE], otherPath[DIAGNOSIS_PATH_SIZE],
         virtualPath[DIAGNOSIS_PATH_SIZE];
     DWORD access;     // ERROR_SUCCESS, or why this copy may not write its menu
+    bool elevated;    // this copy runs with an administrator's full token
     bool exists;      // this view's Tools Menu key exists, as a reader sees it
     int entries;      // and holds that many entries
     bool otherExists; // 64-bit Windows: the other view's key exists
@@ -256,10 +267,11 @@ struct MenuDiagnosis {
 // Reads, changes nothing, with the access a standard account has: this view's menu (its entries
 // as a reader lists them) and whether this copy may write it (the key, or its nearest existing
 // parent, opened with the access the list uses), the other view's, the current user's per-user
-// copy, and each entry of this view's menu, whose values are read whole. A program named without
-// a folder is looked for only where the host's launch may look (App Paths, the system folders,
-// PATH), never in this program's folder or current directory. ERROR_SUCCESS, or the error that
-// kept this view's menu from being read.
+// copy, and each entry of this view's menu, whose values are read whole. Paths are read as
+// Windows reads them: "/" is a separator, and the length limit counts UTF-16 characters. A
+// program named without a folder is looked for only where the host's launch may look (App Paths,
+// whose target is then probed too, the system folders, PATH), never in this program's folder or
+// current directory. ERROR_SUCCESS, or the error that kept this view's menu from being read.
 DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis);
 void FreeDiagnosis(MenuDiagnosis* diagnosis);
 

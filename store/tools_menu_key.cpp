@@ -52,6 +52,14 @@ RegistryView OtherView()
 #ifdef _WIN64
     return KEY_WOW64_32KEY;
 #else
+    // IsWow64Process's own documentation hedges on ARM64; its successor names the process's
+    // machine, unknown when it runs natively. Windows before 10 1511 has only the old one.
+    typedef BOOL(WINAPI * MachinesOf)(HANDLE, USHORT*, USHORT*);
+    MachinesOf machinesOf =
+        (MachinesOf)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process2");
+    USHORT process = IMAGE_FILE_MACHINE_UNKNOWN, native = IMAGE_FILE_MACHINE_UNKNOWN;
+    if (machinesOf && machinesOf(GetCurrentProcess(), &process, &native))
+        return process != IMAGE_FILE_MACHINE_UNKNOWN ? KEY_WOW64_64KEY : 0;
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
 #endif

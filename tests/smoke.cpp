@@ -572,6 +572,16 @@ TEST_F(Smoke, UndoTakesBackAnImportThenADeleteByteForByte)
     EXPECT_EQ(before, Tree());
 }
 
+// The whole tree without the lines of the values named, to see that nothing else was written.
+static std::string Without(std::string tree, std::initializer_list<const char*> values)
+{
+    for (const char* value : values) {
+        size_t at = tree.find("\"" + std::string(value) + "\"=");
+        if (at != std::string::npos) tree.erase(at, tree.find('\n', at) + 1 - at);
+    }
+    return tree;
+}
+
 TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
 {
     PutEntry("Wave", Regedit, "&Wave", "Edits waves");
@@ -581,10 +591,25 @@ TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
     RegCloseKey(key);
     RegCloseKey(CreateKey("Wave\\Options"));
     PutEntry("Other", Notepad, "&Other", "");
+    key = CreateKey("Other");
+    RegSetValueExA(key, "Modal", 0, REG_DWORD, (const BYTE*)"\x01\0\0\0", 4);
+    RegCloseKey(key);
     const std::string before = Tree(), wave = Tree("Wave");
     ASSERT_TRUE(Start(app));
 
-    // Alt+Enter: a refusal keeps the dialog open; OK writes the one value that changed.
+    // An untouched OK writes nothing: Modal absent stays absent, Modal 1 stays 1.
+    for (const char* name : {"Wave", "Other"}) {
+        Select(app, name);
+        Keys({VK_MENU, VK_RETURN});
+        HWND dialog = WaitForDialog(app.main, (std::string(name) + "のプロパティ").c_str());
+        ASSERT_NE((HWND)NULL, dialog) << name;
+        PressAndWait(dialog, IDOK);
+        Sync(app.main);
+        EXPECT_EQ(before, Tree()) << name;
+    }
+
+    // Alt+Enter: a refusal keeps the dialog open; OK writes the values that changed and nothing
+    // else, full-width digits read as a number.
     Select(app, "Wave");
     Keys({VK_MENU, VK_RETURN});
     HWND dialog = WaitForDialog(app.main, "Waveのプロパティ");
@@ -597,12 +622,13 @@ TEST_F(Smoke, PropertiesRenameAndDuplicateAreEachOneUndoStep)
     EXPECT_EQ("警告", box.caption);
     EXPECT_NE(std::string::npos, box.text.find("「トピック番号」欄には")) << box.text;
     EXPECT_TRUE(IsWindowVisible(dialog));
-    Ask(GetDlgItem(dialog, IDC_HELP_TOPIC), WM_SETTEXT, 0, (LPARAM) "");
+    Ask(GetDlgItem(dialog, IDC_HELP_TOPIC), WM_SETTEXT, 0, (LPARAM) "\x82\x50\x82\x52"); // １３
     PressAndWait(dialog, IDOK);
     Sync(app.main);
     EXPECT_EQ("/ParentWnd$", Value("Wave", "CmdArgs"));
+    EXPECT_NE(std::string::npos, Tree("Wave").find("\"HelpFileTopic\"=4:0d000000\n"));
+    EXPECT_EQ(before, Without(Tree(), {"CmdArgs", "HelpFileTopic"}));
     EXPECT_EQ("「Wave」のプロパティを変更しました。", StatusText(app));
-    EXPECT_EQ("WaveEditor", Value("Wave", "Type"));
     Menu('T', 'U');
     EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
     Sync(app.main);

@@ -175,12 +175,13 @@ TEST(Store, ARefreshOfTheListKeepsRecordsAndIconsBalanced)
     EXPECT_EQ(0, LiveToolIconCount);
 }
 
-static std::vector<std::string> FindingNames(const MenuDiagnosis& diagnosis)
+typedef std::vector<std::pair<FindingKind, std::string>> Findings;
+
+static Findings FindingsOf(const MenuDiagnosis& diagnosis)
 {
-    std::vector<std::string> found;
+    Findings found;
     for (int i = 0; i < diagnosis.count; i++)
-        found.push_back(std::to_string(diagnosis.findings[i].kind) + " " +
-                        diagnosis.findings[i].name);
+        found.push_back({diagnosis.findings[i].kind, diagnosis.findings[i].name});
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -204,11 +205,24 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
     PutEntry("NoDrive", "Q:\\tool.exe", "N", "");
     PutEntry("Bare", "notepad", "", "");           // found on the search path, ".exe" added
     PutEntry("Beside", "unit_tests.exe", "b", ""); // this program's folder is none of the host's
+    PutEntry("Slash", "C:/windows/notepad.exe", "/", "");
+    PutEntry("Server2", "//server/share/tool.exe", "S", "");
+    PutEntry("Stale", "stale", "St", "");
+    // 139 characters in 269 bytes: short enough to start, too long for the list's buffers.
+    std::string japanese = "C:\\";
+    for (int i = 0; i < 130; i++)
+        japanese += "\x82\xA0";
+    PutEntry("Long", japanese + "\\x.exe", "L", "");
     HKEY key = CreateKey("Typed");
     RegSetValueExA(key, "ExePath", 0, REG_EXPAND_SZ, (const BYTE*)"%SystemRoot%\\notepad.exe", 25);
     RegSetValueExA(key, "MenuText", 0, REG_DWORD, (const BYTE*)"\x01\0\0\0", 4);
     RegCloseKey(key);
     RegCloseKey(CreateKey("Nested\\Tool"));
+    // Left behind by an uninstaller: App Paths still sends the name to a file that is gone.
+    const char staleKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\stale.exe";
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, staleKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL);
+    RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)"C:\\nowhere\\stale.exe", 21);
+    RegCloseKey(key);
     for (const char* name : {"Only32", "Copied"}) {
         RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(copyKey) + "\\" + name).c_str(), 0, NULL, 0,
                         KEY_ALL_ACCESS, NULL, &key, NULL);
@@ -218,17 +232,27 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
     MenuDiagnosis diagnosis;
     ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
     EXPECT_EQ(ERROR_SUCCESS, diagnosis.access);
-    EXPECT_EQ(9, diagnosis.entries);
+    EXPECT_EQ(13, diagnosis.entries);
     EXPECT_EQ(2, diagnosis.otherEntries);
     EXPECT_EQ(2, diagnosis.virtualEntries);
     EXPECT_STREQ("HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Cakewalk Music Software\\Tools Menu",
                  diagnosis.otherPath);
-    const std::string expected[] = {
-        "0 Only32", "1 Bare",  "1 Beside",   "1 Gone",   "1 Nested",  "1 NoDrive", "1 Quoted",
-        "1 Server", "1 Typed", "10 NoDrive", "13 Gone",  "14 Beside", "16 Bare",   "17 Bare",
-        "18 Typed", "2 Fine",  "3 Copied",   "4 Only32", "6 Nested",  "8 Quoted",  "9 Server"};
-    EXPECT_EQ(Strings(std::begin(expected), std::end(expected)), FindingNames(diagnosis));
+    Findings expected = {{FOUND_ONLY_OTHER, "Only32"},       {FOUND_VIRTUAL_ENTRY, "Copied"},
+                         {FOUND_VIRTUAL_HIDES, "Only32"},    {FOUND_OTHER_PATH, "Fine"},
+                         {FOUND_ONLY_SUBKEYS, "Nested"},     {FOUND_QUOTED_PATH, "Quoted"},
+                         {FOUND_NETWORK_PATH, "Server"},     {FOUND_NETWORK_PATH, "Server2"},
+                         {FOUND_NO_DRIVE, "NoDrive"},        {FOUND_NO_PROGRAM, "Gone"},
+                         {FOUND_NO_PROGRAM, "Long"},         {FOUND_BARE_NOT_FOUND, "Beside"},
+                         {FOUND_APP_PATHS_MISSING, "Stale"}, {FOUND_BARE_ON_SEARCH_PATH, "Bare"},
+                         {FOUND_EMPTY_MENU_TEXT, "Bare"},    {FOUND_NOT_TEXT, "Typed"},
+                         {FOUND_SHOWN_EMPTY, "Long"}};
+    for (const char* name : {"Bare", "Beside", "Gone", "Long", "Nested", "NoDrive", "Quoted",
+                             "Server", "Server2", "Slash", "Stale", "Typed"})
+        expected.push_back({FOUND_ONLY_HERE, name});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, FindingsOf(diagnosis));
     FreeDiagnosis(&diagnosis);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, staleKey);
     // An account that may only read the menu: it is there, with its entries, and not writable.
     {
         AccessList readOnly("", "O:BAD:(A;;0x60019;;;WD)");
@@ -237,7 +261,7 @@ TEST(Store, DiagnosisNamesWhatKeepsEntriesFromEitherCakewalksMenu)
                   RegOpenKeyExA(HKEY_LOCAL_MACHINE, MenuKeyPath, 0, KEY_ALL_ACCESS, &refused));
         ASSERT_EQ(ERROR_SUCCESS, DiagnoseToolsMenu(&diagnosis));
         EXPECT_TRUE(diagnosis.exists);
-        EXPECT_EQ(9, diagnosis.entries);
+        EXPECT_EQ(13, diagnosis.entries);
         EXPECT_EQ(ERROR_ACCESS_DENIED, diagnosis.access);
         FreeDiagnosis(&diagnosis);
     }
@@ -435,4 +459,31 @@ TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
     EXPECT_EQ(options, Tree("Tool\\Options"));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, WriteEntryValues("Gone", changes, 1));
     EXPECT_EQ("<missing>", Tree("Gone"));
+}
+
+// Each string that an edit would not give back as stored is named for what keeps it read-only.
+TEST(Store, StringsThatAreNotPlainTextAreNamedForWhatTheyHold)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "p", "m", "s");
+    HKEY key = CreateKey("Tool");
+    const std::string padded("G\0e\0n\0\0\0\0\0\0\0", 12), odd("a\0b\0\0", 5),
+        hidden("a\0\0\0b\0\0\0", 8), control("a\0\n\0b\0\0\0", 8), plain("a\0\0\0", 4);
+    SetRaw(key, L"Type", padded);
+    SetRaw(key, L"CmdArgs", odd);
+    SetRaw(key, L"Args", hidden);
+    SetRaw(key, L"CurrentDirectory", control);
+    SetRaw(key, L"HelpFilePath", plain);
+    RegCloseKey(key);
+    EntryValues values;
+    ASSERT_EQ(ERROR_SUCCESS, ReadEntryValues("Tool", &values));
+    const std::pair<EntryValueId, TextFlaw> expected[] = {
+        {VALUE_TYPE, TEXT_PADDED},     {VALUE_CMD_ARGS, TEXT_ODD_SIZE},
+        {VALUE_ARGS, TEXT_CONTROL},    {VALUE_CURRENT_DIRECTORY, TEXT_CONTROL},
+        {VALUE_HELP_FILE, TEXT_EXACT},
+    };
+    for (const auto& row : expected)
+        EXPECT_EQ(row.second, values.known[row.first].textFlaw) << EntryValueNames[row.first];
+    EXPECT_STREQ("Gen", values.known[VALUE_TYPE].text);
+    FreeEntryValues(&values);
 }
