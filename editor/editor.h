@@ -91,6 +91,9 @@ const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a
 // question when an entry of that name is there already; one step of 元に戻す.
 void CopySelectedToOtherMenu(HWND hwnd);
+// The entry keys of view's menu, each with its whole tree, into entries: the menu key's own values
+// are no entry. ERROR_SUCCESS, or RecordToolsMenu's error with entries freed.
+DWORD RecordMenuEntries(RegistryView view, KeyRecord* entries);
 
 // The selected entry's name into TOOL_TEXT_SIZE bytes, copied because the list may be rebuilt
 // while a box is open; false, after a warning, when nothing is selected (noSelection says what

@@ -9,3 +9,5 @@ extern const char* const IniKeys[3];
 enum { INI_VALUE_SIZE = 257 };
 // Bytes below 0x20 and 0x7F, none of which is ever the second byte of a double-byte character.
 bool HasControlCharacter(const char* text);
+// UTF-8, with a mark or without: code page 932 text is almost never valid UTF-8.
+bool IsUtf8File(const BYTE* bytes, DWORD size);
