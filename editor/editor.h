@@ -94,6 +94,20 @@ void CopySelectedToOtherMenu(HWND hwnd);
 // The entry keys of view's menu, each with its whole tree, into entries: the menu key's own values
 // are no entry. ERROR_SUCCESS, or RecordToolsMenu's error with entries freed.
 DWORD RecordMenuEntries(RegistryView view, KeyRecord* entries);
+// One row of the preview: an entry of incoming in its order, then each that only present holds
+// in its order; position is that of its item in its record. Names compare as the registry's do,
+// trees by their digests.
+enum PreviewState { PREVIEW_NEW, PREVIEW_CHANGED, PREVIEW_SAME, PREVIEW_ONLY_PRESENT };
+enum { PREVIEW_NAME_CHARACTERS = 256 };
+struct PreviewRow {
+    wchar_t name[PREVIEW_NAME_CHARACTERS];
+    PreviewState state;
+    DWORD position;
+};
+// rows: a block of the global heap that the caller frees (null when there are none);
+// ERROR_SUCCESS or AllocateArray's error.
+DWORD ComparePreview(const KeyRecord* incoming, const KeyRecord* present, PreviewRow** rows,
+                     int* count);
 
 // The selected entry's name into TOOL_TEXT_SIZE bytes, copied because the list may be rebuilt
 // while a box is open; false, after a warning, when nothing is selected (noSelection says what

@@ -194,3 +194,48 @@ TEST(Restore, RefusesTheWholeFileNamingItsFirstBadLine)
     EXPECT_EQ(std::string("\"") + std::string(79, 'x') + "…", backup.lineText);
     FreeBackupFile(&backup);
 }
+
+static void Entry(KeyRecord* record, const wchar_t* name, const char* data)
+{
+    AppendRecordItem(record, KEY_BEGIN, name, (DWORD)wcslen(name));
+    AppendRecordValue(record, L"ExePath", 7, REG_SZ, (const BYTE*)data, (DWORD)strlen(data));
+    AppendRecordItem(record, KEY_END, NULL, 0);
+}
+
+TEST(Preview, EachEntryOfEitherRecordHasOneRowWithItsState)
+{
+    KeyRecord incoming = {}, present = {};
+    Entry(&incoming, L"Same", "a");
+    Entry(&incoming, L"Changed", "a");
+    Entry(&incoming, L"Case", "a");
+    Entry(&incoming, L"New", "a");
+    Entry(&present, L"Only", "a");
+    Entry(&present, L"CHANGED", "b");
+    // Other letters, same tree: a key's name is part of what is restored.
+    Entry(&present, L"case", "a");
+    Entry(&present, L"Same", "a");
+    PreviewRow* rows = NULL;
+    int count = 0;
+    ASSERT_EQ(ERROR_SUCCESS, ComparePreview(&incoming, &present, &rows, &count));
+    const struct {
+        const wchar_t* name;
+        PreviewState state;
+    } expected[] = {{L"Same", PREVIEW_SAME},
+                    {L"Changed", PREVIEW_CHANGED},
+                    {L"Case", PREVIEW_CHANGED},
+                    {L"New", PREVIEW_NEW},
+                    {L"Only", PREVIEW_ONLY_PRESENT}};
+    ASSERT_EQ(5, count);
+    for (int i = 0; i < count; i++) {
+        EXPECT_STREQ(expected[i].name, rows[i].name);
+        EXPECT_EQ(expected[i].state, rows[i].state) << i;
+    }
+    // Each row's position finds its own entry in its own record.
+    DWORD position = rows[4].position;
+    KeyItem item;
+    ASSERT_TRUE(NextEntryKey(&present, &position, &item));
+    EXPECT_EQ(std::wstring(L"Only"), std::wstring(item.name, item.nameCharacters));
+    GlobalFree(rows);
+    FreeKeyRecord(&incoming);
+    FreeKeyRecord(&present);
+}
