@@ -69,7 +69,8 @@ enum UndoKind {
     UNDO_COPY,
     UNDO_PROPERTIES,
     UNDO_RENAME,
-    UNDO_DUPLICATE
+    UNDO_DUPLICATE,
+    UNDO_RESTORE
 };
 bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView view,
                    const char* const* names, int count);
@@ -91,6 +92,9 @@ const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a
 // question when an entry of that name is there already; one step of 元に戻す.
 void CopySelectedToOtherMenu(HWND hwnd);
+// A backup's entries (label: its file's name) into this copy's menu, as the preview shows and the
+// user checks; one step of 元に戻す. A failure is reported naming the entry.
+void RestoreEntries(HWND hwnd, const KeyRecord* incoming, const char* label);
 // The entry keys of view's menu, each with its whole tree, into entries: the menu key's own values
 // are no entry. ERROR_SUCCESS, or RecordToolsMenu's error with entries freed.
 DWORD RecordMenuEntries(RegistryView view, KeyRecord* entries);

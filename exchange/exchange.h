@@ -13,6 +13,10 @@ void SaveCalLauncher(HWND hwnd);
 // The whole Tools Menu key, every value and subkey, as a registry file that the system restores;
 // menuName ("64 ビット版 Cakewalk のメニュー"...) says in it which Cakewalk reads that menu.
 void BackupToolsMenu(HWND hwnd, const char* menuName);
+// A backup's entries back into this copy's menu: the file read whole and refused with a warning
+// naming its first bad line, a question when it holds the other Cakewalk's menu, then the
+// preview of what each entry would become; one step of 元に戻す.
+void RestoreFromBackup(HWND hwnd);
 
 // Seams for the tests and the benchmark only.
 

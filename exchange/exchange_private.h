@@ -3,6 +3,8 @@
 #include <windows.h>
 
 extern const char IniFilter[];
+// Registry files, then every file.
+extern const char RegFilter[];
 // The keys of a section, in the order they are written: ExePath, MenuText, StatusBarText.
 extern const char* const IniKeys[3];
 // What the import reads of one value: at most 256 bytes and the terminator.

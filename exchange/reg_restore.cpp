@@ -1,6 +1,8 @@
 // Reading a registry file back as a record of Tools Menu entries: the whole file is read and
 // checked before anything may be written, and only the Tools Menu key of either view is accepted.
 #include <windows.h>
+#include <commdlg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -610,3 +612,82 @@ void FreeBackupFile(BackupFile* backup)
     FreeKeyRecord(&backup->record);
 }
 
+// Why a file is refused, after the line that shows where.
+static const char* RefusalReason(BackupRefusal refusal)
+{
+    switch (refusal) {
+    case BACKUP_READ: break;
+    case BACKUP_TOO_LARGE: return "64 MB を超えるファイルは戻せません。";
+    case BACKUP_UTF8_FILE:
+        return "UTF-8 のファイルは戻せません。UTF-16 (Unicode) で保存し直してください。";
+    case BACKUP_NOT_REGISTRY_FILE:
+        return "レジストリ ファイルは「Windows Registry Editor Version 5.00」(UTF-16) か"
+               "「REGEDIT4」の行で始まります。";
+    case BACKUP_FOREIGN_KEY: return "[ツール] メニュー以外のキーが含まれています。";
+    case BACKUP_TWO_MENUS: return "32 ビット版と 64 ビット版の両方のメニューが含まれています。";
+    case BACKUP_DELETION: return "削除の指定が含まれています。";
+    case BACKUP_MENU_VALUE:
+        return "[ツール] メニューのキーそのものの値は、ツールではないため戻せません。";
+    case BACKUP_BAD_LINE: return "この行を読めません。";
+    }
+    return "";
+}
+
+// The file's name, the line and the reason, and that nothing was written.
+enum { REFUSAL_TEXT_SIZE = MAX_PATH + BACKUP_LINE_CHARACTERS * 2 + 512 };
+
+static void WarnRefused(HWND owner, const char* file, const BackupFile& backup)
+{
+    char text[REFUSAL_TEXT_SIZE], where[BACKUP_LINE_CHARACTERS * 2 + 32] = "";
+    if (backup.line > 0)
+        snprintf(where, sizeof where, "%d 行目: %s\n", backup.line, backup.lineText);
+    snprintf(text, sizeof text,
+             "'%s'\nこのファイルは [ツール] メニューのバックアップとして戻せません。"
+             "何も書き込んでいません。\n\n%s%s",
+             FileNameOf(file), where, RefusalReason(backup.refusal));
+    ShowMessage(owner, text, "", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The Cakewalk whose menu the backup holds: the one its comment names, else its keys' (on
+// 32-bit Windows, where the plain key is the only menu, this one's).
+static int BackupBits(const BackupFile& backup)
+{
+    if (backup.namedBits) return backup.namedBits;
+    if (backup.pathBits == 64 && OtherView() == THIS_VIEW) return ViewBits(THIS_VIEW);
+    return backup.pathBits;
+}
+
+static void RestoreFile(HWND owner, const char* file, void*)
+{
+    BackupFile backup;
+    DWORD error = ReadBackupFile(file, &backup);
+    if (error != ERROR_SUCCESS) {
+        ReportSystemError(owner, error);
+    } else if (backup.refusal != BACKUP_READ) {
+        WarnRefused(owner, file, backup);
+    } else {
+        int bits = BackupBits(backup);
+        bool restore = true;
+        if (bits != 0 && bits != ViewBits(THIS_VIEW)) {
+            char text[256];
+            snprintf(text, sizeof text,
+                     "このバックアップは %s Cakewalk のメニューのものです。\n%s Cakewalk の"
+                     "メニューへ戻しますか？",
+                     EditionName(bits == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
+                     EditionName(THIS_VIEW));
+            restore = ShowMessage(owner, text, "バックアップから戻す",
+                                  MB_YESNO | MB_ICONQUESTION) != IDNO;
+        }
+        if (restore) RestoreEntries(owner, &backup.record, FileNameOf(file));
+    }
+    FreeBackupFile(&backup);
+}
+
+void RestoreFromBackup(HWND hwnd)
+{
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(&ofn, hwnd, file, sizeof file, RegFilter, "バックアップ ファイルを開く",
+                      "reg");
+    RunFileDialogSpan(&ofn, false, RestoreFile, NULL);
+}

@@ -41,18 +41,6 @@ static void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::strin
     RegSetValueExW(key, name, 0, type, (const BYTE*)data.data(), (DWORD)bytes.size());
 }
 
-static void RunProgram(std::string line)
-{
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(
-        CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process));
-    WaitForSingleObject(process.hProcess, 30000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-}
-
 // Files that no code of ours wrote, and our own backup, each read back to the very record that
 // the registry gives, and written back to the same tree.
 TEST(Restore, WineExportsAndTheBackupComeBackByteForByte)
