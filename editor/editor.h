@@ -92,6 +92,9 @@ const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a
 // question when an entry of that name is there already; one step of 元に戻す.
 void CopySelectedToOtherMenu(HWND hwnd);
+// Every entry of this menu into the other one, as a preview of each entry's state shows and the
+// user checks; one step of 元に戻す.
+void CopyAllToOtherMenu(HWND hwnd);
 // A backup's entries (label: its file's name) into this copy's menu, as the preview shows and the
 // user checks; one step of 元に戻す. A failure is reported naming the entry.
 void RestoreEntries(HWND hwnd, const KeyRecord* incoming, const char* label);

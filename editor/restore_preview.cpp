@@ -431,3 +431,28 @@ void RestoreEntries(HWND hwnd, const KeyRecord* incoming, const char* label)
     FreeKeyRecord(&present);
     if (written > 0) SayResult(hwnd, "%d 件のツールをバックアップから戻しました。", written);
 }
+
+void CopyAllToOtherMenu(HWND hwnd)
+{
+    RegistryView other = OtherView();
+    if (other == THIS_VIEW) return; // one menu only: the item is not there
+    KeyRecord incoming = {}, present = {};
+    DWORD error = RecordMenuEntries(THIS_VIEW, &incoming);
+    if (error == ERROR_SUCCESS) error = RecordMenuEntries(other, &present);
+    if (error != ERROR_SUCCESS) {
+        FreeKeyRecord(&incoming);
+        ReportSystemError(hwnd, error);
+        return;
+    }
+    char note[128];
+    snprintf(note, sizeof note, "チェックしたツールを、%sへコピーします(&L):", MenuName(other));
+    const PreviewCommand command = {"もう一方のメニューへコピー", note, "このメニューにない", false,
+                                    other};
+    char label[64];
+    snprintf(label, sizeof label, "%d 件のツール", CountEntryKeys(&incoming));
+    int written = RunPreview(hwnd, command, label, &incoming, &present);
+    FreeKeyRecord(&incoming);
+    FreeKeyRecord(&present);
+    if (written > 0)
+        SayResult(hwnd, "%d 件のツールを %sにコピーしました。", written, MenuName(other));
+}

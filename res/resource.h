@@ -91,3 +91,4 @@
 #define IDM_RENAME            40036
 #define IDM_DUPLICATE         40037
 #define IDM_RESTORE           40038
+#define IDM_COPY_ALL_TO_OTHER 40039

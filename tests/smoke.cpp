@@ -790,7 +790,7 @@ static std::vector<int> CheckBoxes(HWND list)
     return boxes;
 }
 
-TEST_F(Smoke, RestoresABackupAfterItsPreviewAsOneStep)
+TEST_F(Smoke, RestoresABackupAfterItsPreviewAndCopiesEveryEntryAcrossEachAsOneStep)
 {
     PutEntry("Added", Notepad, "&Added", "");
     PutEntry("Changed", Notepad, "&Changed", "");
@@ -848,4 +848,23 @@ TEST_F(Smoke, RestoresABackupAfterItsPreviewAsOneStep)
                      "Cakewalk のメニューへ戻しますか？",
               box.text);
     EXPECT_EQ(before, Tree());
+
+    // Every entry into the other menu, which keeps its own entries; one step of 元に戻す.
+    const REGSAM thisView = View, otherView = View ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    View = otherView;
+    ClearToolsMenu();
+    PutEntry("Own", Notepad, "&Own", "");
+    const std::string otherBefore = Tree();
+    View = thisView;
+    Menu('T', 'A');
+    preview = WaitForDialog(app.main, "もう一方のメニューへコピー");
+    EXPECT_EQ((std::vector<int>{2, 2, 2, 0}), CheckBoxes(GetDlgItem(preview, IDC_PREVIEW_LIST)));
+    PressAndWait(preview, IDOK);
+    Sync(app.main);
+    EXPECT_EQ(Tree("Changed"), Tree("Changed", otherView));
+    View = otherView;
+    EXPECT_EQ((Strings{"Changed", "Gone", "Kept", "Own"}), Subkeys());
+    View = thisView;
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree("", otherView) == otherBefore; }));
 }
