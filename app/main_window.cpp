@@ -109,6 +109,8 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDM_BACKUP: BackupToolsMenu(hwnd, MenuName(THIS_VIEW)); break;
     case IDM_UNDO: UndoLastStep(hwnd); break;
     case IDM_COPY_TO_OTHER: CopySelectedToOtherMenu(hwnd); break;
+    case IDM_COPY_ALL_TO_OTHER: CopyAllToOtherMenu(hwnd); break;
+    case IDM_RESTORE: RestoreFromBackup(hwnd); break;
     case IDM_DIAGNOSE: ShowDiagnosis(hwnd); break;
     case IDM_PROPERTIES: ShowEntryProperties(hwnd); break;
     case IDM_RENAME: RenameSelectedEntry(hwnd); break;

@@ -214,6 +214,7 @@ void PrepareToolsMenu(HWND hwnd)
     RegistryView other = OtherView();
     if (other == THIS_VIEW) {
         DeleteMenu(popup, IDM_COPY_TO_OTHER, MF_BYCOMMAND);
+        DeleteMenu(popup, IDM_COPY_ALL_TO_OTHER, MF_BYCOMMAND);
         return;
     }
     char text[COPY_ITEM_TEXT_SIZE];
@@ -234,6 +235,8 @@ void ApplyGreyingRule(HWND hwnd, HMENU popup)
     const UINT byName[] = {IDM_COPY_TO_OTHER, IDM_PROPERTIES, IDM_RENAME, IDM_DUPLICATE};
     for (UINT id : byName)
         EnableMenuItem(popup, id, MF_BYCOMMAND | (named ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(popup, IDM_COPY_ALL_TO_OTHER,
+                   MF_BYCOMMAND | (ToolEntryCount(hwnd) > 0 ? MF_ENABLED : MF_GRAYED));
     // The item names what it would undo, as things stand when the menu opens.
     char text[UNDO_MENU_TEXT_SIZE];
     bool canUndo = UndoMenuText(text, sizeof text);

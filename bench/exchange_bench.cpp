@@ -1,6 +1,6 @@
-// Times the INI export and import of the Tools menu, and the .reg backup of the whole key, beside
-// the registry editor's own "reg export" and "reg import" of the same key, in the same prefix,
-// and prints a table.
+// Times the INI export and import of the Tools menu, the .reg backup of the whole key and its
+// restore, beside the registry editor's own "reg export" and "reg import" of the same key and
+// file, in the same prefix, and prints a table.
 //   exchange_bench.exe [entry counts...]   (default 100 1000 5000)
 #include <windows.h>
 #include <stdio.h>
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "editor/editor.h"
 #include "exchange/exchange.h"
 #include "store/store.h"
 
@@ -103,12 +104,53 @@ static bool RunReg(const std::string& arguments)
 struct Row {
     int count;
     double readMs, exportMs, regExportMs, importMs, regImportMs, backupMs;
+    double previewMs, restoreMs, regRestoreMs;
     bool checked;
 };
 
+// What バックアップから戻す does once the file is chosen: read and parse it whole, compare it
+// with the menu. The rows come back for the write.
+static bool ParseAndPreview(const char* file, BackupFile* backup, PreviewRow** rows, int* count)
+{
+    KeyRecord present = {};
+    bool read = ReadBackupFile(file, backup) == ERROR_SUCCESS && backup->refusal == BACKUP_READ &&
+                RecordMenuEntries(THIS_VIEW, &present) == ERROR_SUCCESS &&
+                ComparePreview(&backup->record, &present, rows, count) == ERROR_SUCCESS;
+    FreeKeyRecord(&present);
+    return read;
+}
+
+// ... and after OK with every row checked: the undo step's record, the write, and the step's
+// digests of what it left.
+static bool RestoreEverything(const char* file, int expected)
+{
+    BackupFile backup;
+    PreviewRow* rows = NULL;
+    int count = 0;
+    bool done = ParseAndPreview(file, &backup, &rows, &count) && count == expected;
+    std::vector<std::string> names;
+    for (int i = 0; done && i < count; i++) {
+        char name[TOOL_TEXT_SIZE];
+        WideCharToMultiByte(CP_ACP, 0, rows[i].name, -1, name, sizeof name, NULL, NULL);
+        names.push_back(name);
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& name : names)
+        pointers.push_back(name.c_str());
+    KeyRecord undo = {};
+    std::vector<UINT64> digests((size_t)count + 1);
+    done = done && RecordEntryKeys(THIS_VIEW, pointers.data(), count, &undo) == ERROR_SUCCESS &&
+           RestoreEntryKeys(THIS_VIEW, &backup.record) == ERROR_SUCCESS &&
+           DigestEntryKeys(THIS_VIEW, &undo, digests.data()) == ERROR_SUCCESS;
+    FreeKeyRecord(&undo);
+    if (rows) GlobalFree(rows);
+    FreeBackupFile(&backup);
+    return done;
+}
+
 static Row Measure(int count, const std::string& folder)
 {
-    Row row = {count, 0, 0, 0, 0, 0, 0, true};
+    Row row = {count, 0, 0, 0, 0, 0, 0, 0, 0, 0, true};
     std::string ini = folder + "tools.ini", reg = folder + "tools.reg";
     std::string backup = folder + "backup.reg";
     std::string regKey = std::string("\"HKLM\\") + Key + "\"";
@@ -130,6 +172,28 @@ static Row Measure(int count, const std::string& folder)
     row.checked &=
         WriteRegistryBackup(backup.c_str(), "menu", refused, sizeof refused) == ERROR_SUCCESS;
     row.backupMs = Now() - start;
+
+    // Over the menu it was made of: every row the same, the comparison's whole work.
+    BackupFile parsed;
+    PreviewRow* rows = NULL;
+    int rowCount = 0;
+    start = Now();
+    row.checked &= ParseAndPreview(backup.c_str(), &parsed, &rows, &rowCount);
+    row.previewMs = Now() - start;
+    row.checked &= rowCount == count && (count == 0 || rows[count - 1].state == PREVIEW_SAME);
+    if (rows) GlobalFree(rows);
+    FreeBackupFile(&parsed);
+
+    ClearToolsMenu();
+    start = Now();
+    row.checked &= RestoreEverything(backup.c_str(), count);
+    row.restoreMs = Now() - start;
+    row.checked &= CountEntries() == count;
+    ClearToolsMenu();
+    start = Now();
+    row.checked &= RunReg("import \"" + backup + "\"");
+    row.regRestoreMs = Now() - start;
+    row.checked &= CountEntries() == count;
 
     ClearToolsMenu();
     IniImportResult result;
@@ -171,9 +235,11 @@ int main(int argc, char** argv)
 
     printf("Tools-menu exchange under Wine, milliseconds (reg.exe start-up alone: %.0f ms)\n",
            startUp);
-    printf("%8s | %10s %12s %10s %7s | %10s %10s %7s | %8s %12s %7s | %s\n", "entries",
-           "ini export", "(list read)", "reg export", "ratio", "ini import", "reg import", "ratio",
-           "backup", "reg - start", "ratio", "check");
+    printf("%8s | %10s %12s %10s %7s | %10s %10s %7s | %8s %12s %7s | %8s %7s | %8s %10s %7s | "
+           "%s\n",
+           "entries", "ini export", "(list read)", "reg export", "ratio", "ini import",
+           "reg import", "ratio", "backup", "reg - start", "ratio", "preview", "/backup", "restore",
+           "reg import", "ratio", "check");
     for (int count : counts) {
         Row row = Measure(count, folder);
         // The backup runs in this process: reg.exe's own start-up is taken off its export. Where
@@ -182,10 +248,12 @@ int main(int argc, char** argv)
         char backupRatio[16] = "-";
         if (regWork >= startUp / 5)
             snprintf(backupRatio, sizeof backupRatio, "%.2f", row.backupMs / regWork);
-        printf("%8d | %10.0f %12.0f %10.0f %7.2f | %10.0f %10.0f %7.2f | %8.0f %12.0f %7s | %s\n",
+        printf("%8d | %10.0f %12.0f %10.0f %7.2f | %10.0f %10.0f %7.2f | %8.0f %12.0f %7s | %8.0f "
+               "%7.2f | %8.0f %10.0f %7.2f | %s\n",
                row.count, row.exportMs, row.readMs, row.regExportMs, row.exportMs / row.regExportMs,
                row.importMs, row.regImportMs, row.importMs / row.regImportMs, row.backupMs, regWork,
-               backupRatio, row.checked ? "ok" : "FAILED");
+               backupRatio, row.previewMs, row.previewMs / row.backupMs, row.restoreMs,
+               row.regRestoreMs, row.restoreMs / row.regRestoreMs, row.checked ? "ok" : "FAILED");
         fflush(stdout);
     }
     ClearToolsMenu();

@@ -41,7 +41,8 @@ function(test_groups out pattern)
 endfunction()
 
 # Logic without a window, and the store against the test prefix's real registry.
-set(UNIT_SOURCES tests/logic_test.cpp tests/exchange_test.cpp tests/store_test.cpp)
+set(UNIT_SOURCES tests/logic_test.cpp tests/exchange_test.cpp tests/store_test.cpp
+  tests/restore_test.cpp)
 add_executable(unit_tests ${UNIT_SOURCES} tests/support.cpp ${KORVANEL_RC})
 target_link_libraries(unit_tests PRIVATE korvanel_core GTest::gtest_main)
 test_groups(UNIT_GROUPS "^TEST_?F?\\(([A-Za-z0-9]+)," ${UNIT_SOURCES})

@@ -69,7 +69,8 @@ enum UndoKind {
     UNDO_COPY,
     UNDO_PROPERTIES,
     UNDO_RENAME,
-    UNDO_DUPLICATE
+    UNDO_DUPLICATE,
+    UNDO_RESTORE
 };
 bool BeginUndoStep(HWND hwnd, UndoKind kind, const char* label, RegistryView view,
                    const char* const* names, int count);
@@ -91,6 +92,29 @@ const char* MenuName(RegistryView view);
 // Copies the selected entry's whole key tree into the other build's menu (OtherView), after a
 // question when an entry of that name is there already; one step of 元に戻す.
 void CopySelectedToOtherMenu(HWND hwnd);
+// Every entry of this menu into the other one, as a preview of each entry's state shows and the
+// user checks; one step of 元に戻す.
+void CopyAllToOtherMenu(HWND hwnd);
+// A backup's entries (label: its file's name) into this copy's menu, as the preview shows and the
+// user checks; one step of 元に戻す. A failure is reported naming the entry.
+void RestoreEntries(HWND hwnd, const KeyRecord* incoming, const char* label);
+// The entry keys of view's menu, each with its whole tree, into entries: the menu key's own values
+// are no entry. ERROR_SUCCESS, or RecordToolsMenu's error with entries freed.
+DWORD RecordMenuEntries(RegistryView view, KeyRecord* entries);
+// One row of the preview: an entry of incoming in its order, then each that only present holds
+// in its order; position is that of its item in its record. Names compare as the registry's do,
+// trees by their digests.
+enum PreviewState { PREVIEW_NEW, PREVIEW_CHANGED, PREVIEW_SAME, PREVIEW_ONLY_PRESENT };
+enum { PREVIEW_NAME_CHARACTERS = 256 };
+struct PreviewRow {
+    wchar_t name[PREVIEW_NAME_CHARACTERS];
+    PreviewState state;
+    DWORD position;
+};
+// rows: a block of the global heap that the caller frees (null when there are none);
+// ERROR_SUCCESS or AllocateArray's error.
+DWORD ComparePreview(const KeyRecord* incoming, const KeyRecord* present, PreviewRow** rows,
+                     int* count);
 
 // The selected entry's name into TOOL_TEXT_SIZE bytes, copied because the list may be rebuilt
 // while a box is open; false, after a warning, when nothing is selected (noSelection says what

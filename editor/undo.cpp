@@ -142,6 +142,7 @@ static void DescribeStep(const UndoStep* step, bool forMenu, char* text, DWORD s
     case UNDO_PROPERTIES: lstrcpynA(what, "のプロパティの変更", sizeof what); break;
     case UNDO_RENAME: lstrcpynA(what, "の名前の変更", sizeof what); break;
     case UNDO_DUPLICATE: lstrcpynA(what, "の複製", sizeof what); break;
+    case UNDO_RESTORE: lstrcpynA(what, "からの復元", sizeof what); break;
     }
     snprintf(text, size, "'%s' %s", shown, what);
 }

@@ -13,6 +13,10 @@ void SaveCalLauncher(HWND hwnd);
 // The whole Tools Menu key, every value and subkey, as a registry file that the system restores;
 // menuName ("64 ビット版 Cakewalk のメニュー"...) says in it which Cakewalk reads that menu.
 void BackupToolsMenu(HWND hwnd, const char* menuName);
+// A backup's entries back into this copy's menu: the file read whole and refused with a warning
+// naming its first bad line, a question when it holds the other Cakewalk's menu, then the
+// preview of what each entry would become; one step of 元に戻す.
+void RestoreFromBackup(HWND hwnd);
 
 // Seams for the tests and the benchmark only.
 
@@ -92,3 +96,46 @@ void ImportIniFile(const char* file, IniImportResult* result, ImportGate gate = 
 // key or value name holding a line break, which refused names (its path below the Tools Menu key
 // and " : " the value's name, in refusedSize bytes of code page 932).
 DWORD WriteRegistryBackup(const char* file, const char* menuName, char* refused, DWORD refusedSize);
+
+// Files of at most 64 MB are restored; a refused line is shown with at most 80 characters.
+enum {
+    BACKUP_FILE_LIMIT = 64 * 1024 * 1024,
+    BACKUP_LINE_CHARACTERS = 80,
+    BACKUP_PATH_CHARACTERS = 160
+};
+// The two Tools Menu keys as the registry's editor names them: the 64-bit view's, and the 32-bit
+// view's below WOW6432Node.
+struct BackupMenus {
+    wchar_t path64[BACKUP_PATH_CHARACTERS], path32[BACKUP_PATH_CHARACTERS];
+};
+enum BackupRefusal {
+    BACKUP_READ = 0,          // every line read: record holds the entries
+    BACKUP_TOO_LARGE,         // over BACKUP_FILE_LIMIT
+    BACKUP_UTF8_FILE,         // UTF-8, which the registry's editor does not read
+    BACKUP_NOT_REGISTRY_FILE, // the first line is neither header of a registry file
+    BACKUP_FOREIGN_KEY,       // a key that is not a Tools Menu key or below one
+    BACKUP_TWO_MENUS,         // keys of both menus
+    BACKUP_DELETION,          // [-key] or "name"=-
+    BACKUP_MENU_VALUE,        // a value of the Tools Menu key itself, which is no entry
+    BACKUP_BAD_LINE,          // a line that is no registry line, or a broken one
+};
+// A backup as read: its entry keys, each with its whole tree, in the file's order, names and
+// data as the file gives them (a key given twice is one, a value given twice the last). pathBits:
+// the Cakewalk whose menu its keys name (0 without a key); namedBits: the one that a comment
+// before them names as Korvanel's backups do, 0 without one. A backup made on 32-bit Windows
+// names the plain key, which 64-bit Windows gives the 64-bit Cakewalk. A refusal names the first
+// line (from 1, 0 for the file as a whole) by its text in code page 932, cut with "…".
+struct BackupFile {
+    KeyRecord record;
+    int pathBits, namedBits;
+    BackupRefusal refusal;
+    int line;
+    char lineText[BACKUP_LINE_CHARACTERS * 2 + 4];
+};
+// "Windows Registry Editor Version 5.00" in UTF-16 with its mark, or "REGEDIT4" in code page 932,
+// whose text values are stored in UTF-16 as the A functions store them. ERROR_SUCCESS (refused or
+// not), or ERROR_NOT_ENOUGH_MEMORY; FreeBackupFile frees the record either way.
+DWORD ParseBackupText(const BYTE* bytes, DWORD size, const BackupMenus& menus, BackupFile* out);
+// The same from a file, with both menus' paths; or the error of reading it.
+DWORD ReadBackupFile(const char* file, BackupFile* out);
+void FreeBackupFile(BackupFile* backup);

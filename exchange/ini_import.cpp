@@ -144,7 +144,7 @@ static void ImportIniSections(const char* file, DWORD listSize, IniImportResult*
 // saves one) without, would have its Japanese texts read as code page 932, garbled. Code page 932
 // text is almost never valid UTF-8: its lead bytes 0x81 to 0x9F and its half-width kana cannot
 // start a UTF-8 sequence.
-static bool IsUtf8File(const BYTE* bytes, DWORD size)
+bool IsUtf8File(const BYTE* bytes, DWORD size)
 {
     if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return true;
     if (size >= 2 &&

@@ -7,9 +7,10 @@
 #include <wchar.h>
 #include "dialogs/dialogs.h"
 #include "exchange/exchange.h"
+#include "exchange/exchange_private.h"
 #include "version.h"
 
-static const char RegFilter[] = "登録ファイル (*.reg)\0*.reg\0すべてのファイル (*.*)\0*.*\0";
+const char RegFilter[] = "登録ファイル (*.reg)\0*.reg\0すべてのファイル (*.*)\0*.*\0";
 
 // The file's text, grown in one block: a thousand entries are one write, not one per value. The
 // first failure to grow is kept and ends every later append.

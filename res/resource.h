@@ -10,6 +10,7 @@
 #define IDD_DIAGNOSIS    107
 #define IDD_PROPERTIES   108
 #define IDD_ENTRY_NAME   109
+#define IDD_RESTORE_PREVIEW 110
 
 #define IDS_TOOLS_MENU_KEY   1
 #define IDS_VERSION_PREFIX   20
@@ -54,6 +55,9 @@
 #define IDC_OLD_NAME  1040
 #define IDC_NEW_NAME  1041
 #define IDC_NAME_NOTE 1042
+// The preview of a restore or of a copy of every entry.
+#define IDC_PREVIEW_NOTE 1050
+#define IDC_PREVIEW_LIST 1051
 
 #define IDT_CAL      499
 #define IDT_REFRESH  500
@@ -86,3 +90,5 @@
 #define IDM_PROPERTIES        40035
 #define IDM_RENAME            40036
 #define IDM_DUPLICATE         40037
+#define IDM_RESTORE           40038
+#define IDM_COPY_ALL_TO_OTHER 40039

@@ -3,7 +3,8 @@
 # runs them in a Wine prefix and an Xvfb display of their own, and prints two tables of medians,
 # each figure beside the bare platform doing the same work:
 #  - start-up, RefreshToolList with 10 to 5,000 entries, register and delete among 1,000, memory;
-#  - INI export and import beside "reg export" / "reg import" of the same key.
+#  - INI export and import beside "reg export" / "reg import" of the same key, the .reg backup
+#    and its restore beside "reg export" and "reg import" of the same file.
 #   sh scripts/bench.sh [runs] [entry counts for export/import...]   (default 7; 100 1000)
 set -e
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

@@ -50,17 +50,18 @@ static DWORD Append(KeyRecord* record, const void* data, DWORD size)
     return ERROR_SUCCESS;
 }
 
-static DWORD AppendItem(KeyRecord* record, DWORD tag, const wchar_t* name, DWORD nameCharacters)
+DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
+                       DWORD nameCharacters)
 {
-    DWORD fields[2] = {tag, nameCharacters};
+    DWORD fields[2] = {(DWORD)kind, nameCharacters};
     DWORD error = Append(record, fields, sizeof fields);
     return error == ERROR_SUCCESS ? Append(record, name, nameCharacters * sizeof(wchar_t)) : error;
 }
 
-static DWORD AppendValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
-                         const BYTE* data, DWORD size)
+DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
+                        const BYTE* data, DWORD size)
 {
-    DWORD error = AppendItem(record, KEY_VALUE, name, nameCharacters);
+    DWORD error = AppendRecordItem(record, KEY_VALUE, name, nameCharacters);
     DWORD fields[2] = {type, size};
     if (error == ERROR_SUCCESS) error = Append(record, fields, sizeof fields);
     return error == ERROR_SUCCESS ? Append(record, data, size) : error;
@@ -132,8 +133,9 @@ static DWORD RecordValues(KeyRecord* record, HKEY key)
         LONG result = RegEnumValueW(key, index, name, &nameLength, NULL, &type, data, &size);
         if (result == ERROR_NO_MORE_ITEMS) break;
         // A value that grew since the key was measured is refused, not recorded cut.
-        error = result == ERROR_SUCCESS ? AppendValue(record, name, nameLength, type, data, size)
-                                        : (DWORD)result;
+        error = result == ERROR_SUCCESS
+                    ? AppendRecordValue(record, name, nameLength, type, data, size)
+                    : (DWORD)result;
     }
     if (name) GlobalFree(name);
     if (data) GlobalFree(data);
@@ -146,7 +148,7 @@ static DWORD RecordTree(KeyRecord* record, HKEY parent, const wchar_t* name, DWO
     HKEY key;
     DWORD error = (DWORD)RegOpenKeyExW(parent, name, 0, KEY_READ | view, &key);
     if (error != ERROR_SUCCESS) return error;
-    error = AppendItem(record, KEY_BEGIN, name, nameCharacters);
+    error = AppendRecordItem(record, KEY_BEGIN, name, nameCharacters);
     if (error == ERROR_SUCCESS) error = RecordValues(record, key);
     for (DWORD index = 0; error == ERROR_SUCCESS; index++) {
         wchar_t subkey[KEY_NAME_CHARACTERS];
@@ -156,7 +158,7 @@ static DWORD RecordTree(KeyRecord* record, HKEY parent, const wchar_t* name, DWO
         error =
             result == ERROR_SUCCESS ? RecordTree(record, key, subkey, length, view) : (DWORD)result;
     }
-    if (error == ERROR_SUCCESS) error = AppendItem(record, KEY_END, NULL, 0);
+    if (error == ERROR_SUCCESS) error = AppendRecordItem(record, KEY_END, NULL, 0);
     RegCloseKey(key);
     return error;
 }
@@ -278,7 +280,8 @@ static DWORD RecordWantedKeys(RegistryView view, WantedKey* wanted, int count, K
     }
     for (int i = 0; i < count && error == ERROR_SUCCESS; i++)
         if (!wanted[i].found)
-            error = AppendItem(record, KEY_ABSENT, wanted[i].name, (DWORD)wcslen(wanted[i].name));
+            error =
+                AppendRecordItem(record, KEY_ABSENT, wanted[i].name, (DWORD)wcslen(wanted[i].name));
     if (error != ERROR_SUCCESS) FreeKeyRecord(record);
     return error;
 }
@@ -754,8 +757,8 @@ DWORD RecordToolsMenu(RegistryView view, KeyRecord* record)
     // Only the key itself missing makes a record of the key alone: a subkey deleted while it was
     // read is an error like any other.
     if (error == ERROR_FILE_NOT_FOUND && record->size == 0) {
-        error = AppendItem(record, KEY_BEGIN, wideKey, length);
-        if (error == ERROR_SUCCESS) error = AppendItem(record, KEY_END, NULL, 0);
+        error = AppendRecordItem(record, KEY_BEGIN, wideKey, length);
+        if (error == ERROR_SUCCESS) error = AppendRecordItem(record, KEY_END, NULL, 0);
     }
     if (error != ERROR_SUCCESS) FreeKeyRecord(record);
     return error;

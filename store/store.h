@@ -289,6 +289,13 @@ struct KeyItem {
 bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item);
 // The next entry key of a record, its KEY_BEGIN or KEY_ABSENT, moving past its whole tree.
 bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item);
+// Appends one item to a record as the reading of a key does, so that a record can be made from
+// other sources too (a KEY_END takes no name). ERROR_SUCCESS, or GrowBlock's two errors, after
+// which the record may end in part of the item: its maker frees it.
+DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
+                       DWORD nameCharacters);
+DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
+                        const BYTE* data, DWORD size);
 
 // Seams for the tests only.
 // Records and icons alive right now: a refresh must leave as many as it found.

@@ -144,7 +144,8 @@ static HWND WaitForDialog(HWND owner, const char* caption = nullptr)
             return GetWindow(w, GW_OWNER) == owner && (!caption || Text(w) == caption);
         });
         return found && (!Text(GetDlgItem(found, 0xFFFF)).empty() || FileNameBox(found) ||
-                         GetDlgItem(found, IDC_HINT) || GetDlgItem(found, IDC_NEW_NAME));
+                         GetDlgItem(found, IDC_HINT) || GetDlgItem(found, IDC_NEW_NAME) ||
+                         GetDlgItem(found, IDC_PREVIEW_LIST));
     });
     return found;
 }
@@ -804,4 +805,92 @@ TEST_F(Smoke, IconsComeAfterTheRowsAndNoneOfAnOlderListIsDrawn)
     Sync(app.main);
     Keys({VK_F5});
     EXPECT_EQ(0, RowsShowingIcons(app));
+}
+
+// The preview's boxes: 0 for none, 1 unchecked, 2 checked.
+static std::vector<int> CheckBoxes(HWND list)
+{
+    std::vector<int> boxes;
+    for (int i = 0, n = (int)Ask(list, LVM_GETITEMCOUNT); i < n; i++)
+        boxes.push_back((int)(Ask(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK) >> 12));
+    return boxes;
+}
+
+TEST_F(Smoke, RestoresABackupAfterItsPreviewAndCopiesEveryEntryAcrossEachAsOneStep)
+{
+    PutEntry("Added", Notepad, "&Added", "");
+    PutEntry("Changed", Notepad, "&Changed", "");
+    RegCloseKey(CreateKey("Changed\\Options"));
+    PutEntry("Kept", Regedit, "&Kept", "");
+    const std::string backupTree = Tree();
+    // Exported by the registry's own editor, which names the key as the view holds it.
+    const std::string menu = std::string("HKEY_LOCAL_MACHINE\\Software\\") +
+                             (View ? "WOW6432Node\\" : "") + "Cakewalk Music Software\\Tools Menu";
+    const std::string file = TempFile("korvanel-restore.reg");
+    RunProgram("regedit.exe /e \"" + file + "\" \"" + menu + "\"");
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Cakewalk Music Software\\Tools Menu\\Added",
+                    View, 0);
+    PutEntry("Changed", Notepad, "Other", "");
+    PutEntry("Gone", Notepad, "&Gone", "");
+    const std::string before = Tree();
+    ASSERT_TRUE(Start(app));
+
+    Menu('F', 'R');
+    ChooseFile(app, WaitForDialog(app.main, "バックアップ ファイルを開く"), file);
+    HWND preview = WaitForDialog(app.main, "バックアップから戻す");
+    HWND list = GetDlgItem(preview, IDC_PREVIEW_LIST);
+    // 新規 and 変更あり checked, 同じ without a box, バックアップにない unchecked.
+    EXPECT_EQ((std::vector<int>{2, 2, 0, 1}), CheckBoxes(list));
+    // Space on the row that is the same changes nothing; on the one the backup lacks, checks it.
+    Keys({VK_DOWN});
+    Keys({VK_DOWN});
+    Keys({VK_SPACE});
+    Keys({VK_DOWN});
+    Keys({VK_SPACE});
+    EXPECT_TRUE(Eventually([&] { return CheckBoxes(list) == (std::vector<int>{2, 2, 0, 2}); }));
+    PressAndWait(preview, IDOK);
+    Sync(app.main);
+    EXPECT_EQ(backupTree, Tree());
+    EXPECT_EQ("3 件のツールをバックアップから戻しました。", StatusText(app));
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree() == before; }));
+    Sync(app.main);
+
+    // The other Cakewalk's menu goes into this one only when the user says so.
+    std::string bytes = ReadFileBytes(file);
+    std::wstring wide((const wchar_t*)bytes.data(), bytes.size() / 2);
+    const std::wstring from = View ? L"\\WOW6432Node\\Cakewalk" : L"\\Cakewalk",
+                       to = View ? L"\\Cakewalk" : L"\\WOW6432Node\\Cakewalk";
+    for (size_t at = 0; (at = wide.find(from, at)) != std::wstring::npos; at += to.size())
+        wide.replace(at, from.size(), to);
+    WriteFileBytes(file, std::string((const char*)wide.data(), wide.size() * 2));
+    Menu('F', 'R');
+    ChooseFile(app, WaitForDialog(app.main, "バックアップ ファイルを開く"), file);
+    Box box = Answer(app, IDNO);
+    EXPECT_EQ("バックアップから戻す", box.caption);
+    EXPECT_EQ(View ? "このバックアップは 64 ビット版 Cakewalk のメニューのものです。\n32 ビット版 "
+                     "Cakewalk のメニューへ戻しますか？"
+                   : "このバックアップは 32 ビット版 Cakewalk のメニューのものです。\n64 ビット版 "
+                     "Cakewalk のメニューへ戻しますか？",
+              box.text);
+    EXPECT_EQ(before, Tree());
+
+    // Every entry into the other menu, which keeps its own entries; one step of 元に戻す.
+    const REGSAM thisView = View, otherView = View ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    View = otherView;
+    ClearToolsMenu();
+    PutEntry("Own", Notepad, "&Own", "");
+    const std::string otherBefore = Tree();
+    View = thisView;
+    Menu('T', 'A');
+    preview = WaitForDialog(app.main, "もう一方のメニューへコピー");
+    EXPECT_EQ((std::vector<int>{2, 2, 2, 0}), CheckBoxes(GetDlgItem(preview, IDC_PREVIEW_LIST)));
+    PressAndWait(preview, IDOK);
+    Sync(app.main);
+    EXPECT_EQ(Tree("Changed"), Tree("Changed", otherView));
+    View = otherView;
+    EXPECT_EQ((Strings{"Changed", "Gone", "Kept", "Own"}), Subkeys());
+    View = thisView;
+    Menu('T', 'U');
+    EXPECT_TRUE(Eventually([&] { return Tree("", otherView) == otherBefore; }));
 }

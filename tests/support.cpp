@@ -187,9 +187,8 @@ BoxAnswers::~BoxAnswers()
     Answering = NULL;
 }
 
-void ImportRegistryFile(const std::string& file)
+void RunProgram(std::string line)
 {
-    std::string line = "regedit.exe /s \"" + file + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -198,6 +197,11 @@ void ImportRegistryFile(const std::string& file)
     WaitForSingleObject(process.hProcess, 30000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+}
+
+void ImportRegistryFile(const std::string& file)
+{
+    RunProgram("regedit.exe /s \"" + file + "\"");
 }
 
 std::string TempFile(const char* name)

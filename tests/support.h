@@ -38,6 +38,8 @@ struct BoxAnswers {
     Strings texts;
 };
 
+// Runs a command line of the prefix's programs to its end (at most 30 s).
+void RunProgram(std::string line);
 // Imports a registry file as the system's registry editor does, a 64-bit program.
 void ImportRegistryFile(const std::string& file);
 
