@@ -90,6 +90,8 @@ TEST_F(IniFile, FilesWithoutToolsAreRefusedAndImportNothing)
         {"[Utf8]\r\nMenuText=\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\r\n", IMPORT_UTF8_FILE},
         // 0x83 0x20 is no character: the registry would store a look-alike under that name.
         {"[Good]\r\n[\x83\x5D]\r\n[\x83\x20x]\r\n", IMPORT_NOT_CP932},
+        // The reader's name runs to the last "]", after white space and ^Z: "x]" 83 20.
+        {"[Good]\r\n\x1A\x0B [x]\x83\x20]\r\n", IMPORT_NOT_CP932},
     };
     for (const auto& row : rows) {
         IniImportResult result = Import(row.first);
@@ -97,6 +99,8 @@ TEST_F(IniFile, FilesWithoutToolsAreRefusedAndImportNothing)
         EXPECT_EQ(kept, Subkeys());
     }
     EXPECT_EQ(3, Import(rows[4].first).sectionNumber); // ゾ (83 5D) is whole
+    EXPECT_EQ(2, Import(rows[5].first).sectionNumber);
+    EXPECT_EQ(2, Import("[Good]\r\n[x]\x83\x20]").sectionNumber);
 }
 
 TEST_F(IniFile, ImportCutsLongValuesTo256BytesAndTakesALoneSectionAndCodePage932)
