@@ -36,6 +36,7 @@ struct BoxAnswers {
     ~BoxAnswers();
     int button;
     Strings texts;
+    HWND last = NULL; // answered already
 };
 
 // Imports a registry file as the system's registry editor does, a 64-bit program.
