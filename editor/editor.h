@@ -80,8 +80,9 @@ enum { UNDO_MENU_TEXT_SIZE = 256 };
 bool UndoMenuText(char* text, DWORD size);
 // Restores the newest step in place, refreshes the list and selects the first entry brought back.
 // Entries that something else changed since the step's command are named in a question first (No
-// keeps the step); a registry that cannot be read, or a restore that fails, is reported and the
-// step kept.
+// keeps the step), and after a Yes the registry is read again: entries changed while the box was
+// open are named in another question, until nothing new has changed. A registry that cannot be
+// read, or a restore that fails, is reported and the step kept.
 void UndoLastStep(HWND hwnd);
 
 // "64 ビット版" or "32 ビット版": the Cakewalk that reads view's menu; MenuName "64 ビット版

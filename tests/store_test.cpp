@@ -340,6 +340,43 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     View = 0;
 }
 
+// Another program may write while undo's question is open: that is asked about before anything
+// is taken back, and a no then keeps the step.
+TEST(Undo, AsksAgainAboutWhatChangedWhileItsQuestionWasOpen)
+{
+    ClearToolsMenu();
+    PutEntry("A", "a.exe", "A", "");
+    PutEntry("B", "b.exe", "B", "");
+    const std::string before = Tree();
+    HWND window = MainWindowHere();
+    ASSERT_NE((HWND)NULL, window);
+    const char* names[] = {"A", "B"};
+    char menu[UNDO_MENU_TEXT_SIZE];
+    for (int last : {IDYES, IDNO}) {
+        ASSERT_TRUE(BeginUndoStep(window, UNDO_IMPORT, "tools.ini", THIS_VIEW, names, 2));
+        ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("A", "import.exe", "A", ""));
+        ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("B", "import.exe", "B", ""));
+        EndUndoStep(true);
+        PutEntry("A", "later.exe", "A", "");
+        BoxAnswers boxes(IDYES);
+        boxes.whileOpen = [&] {
+            if (boxes.texts.size() == 1) PutEntry("B", "meanwhile.exe", "B", "");
+            if (boxes.texts.size() == 2) boxes.button = last;
+        };
+        UndoLastStep(window);
+        ASSERT_EQ(2u, boxes.texts.size()) << last;
+        EXPECT_EQ(0u, boxes.texts[0].find("'A'\nこれらのツールは、この操作のあとで"));
+        EXPECT_EQ(0u, boxes.texts[1].find("'B'\nこれらのツールは、前の確認を"));
+        if (last == IDYES) {
+            EXPECT_EQ(before, Tree());
+        } else {
+            EXPECT_EQ("meanwhile.exe", Value("B", "ExePath"));
+        }
+        EXPECT_EQ(last == IDNO, UndoMenuText(menu, sizeof menu) && strstr(menu, "tools.ini"));
+    }
+    DestroyWindow(window);
+}
+
 TEST(Store, RenameAndDuplicateKeepEveryByte)
 {
     ClearToolsMenu();

@@ -175,6 +175,7 @@ static LRESULT CALLBACK AnswerBox(int code, WPARAM wParam, LPARAM lParam)
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         Answering->last = box;
         Answering->texts.push_back(text);
+        if (Answering->whileOpen) Answering->whileOpen();
         PostMessageA(box, WM_COMMAND, (WPARAM)(INT_PTR)Answering->button, 0);
     }
     return CallNextHookEx(AnswerHook, code, wParam, lParam);
