@@ -126,7 +126,8 @@ PropertyProblem DecideValueChanges(const EntryValues& values, const PropertyInpu
 // the list and selects the entry again.
 void ApplyValueChanges(HWND hwnd, const char* name, const ValueChange* changes, int count);
 // The lines 登録's overwrite question gains over an entry whose Type is not plain "Generic": ""
-// for one whose Type is "Generic" or absent, whatever else it holds.
+// for one whose Type is absent or a REG_SZ whose text up to its first terminator is "Generic",
+// whatever else it holds.
 void OverwriteNotice(const EntryValues& values, char* text, DWORD size);
 // 名前の変更 and 複製 of the selected entry, with every value and subkey, each one step of
 // 元に戻す; the list then selects the entry by its new name.

@@ -192,8 +192,14 @@ void OverwriteNotice(const EntryValues& values, char* text, DWORD size)
 {
     text[0] = '\0';
     const StoredValue& type = values.known[VALUE_TYPE];
-    int choice = StoredChoice(VALUE_TYPE, type);
-    if (choice == CHOICE_NONE || (choice == 0 && type.type == REG_SZ)) return;
+    if (!type.present) return;
+    // The host reads the text up to its first terminator: zeros or bytes after it change nothing
+    // of what the entry is, though プロパティ keeps them.
+    int choice = CHOICE_KEEP;
+    if (type.type == REG_SZ && type.textFlaw != TEXT_TOO_LONG)
+        for (int i = 0; i < TOOL_TYPE_COUNT; i++)
+            if (strcmp(type.text, ToolTypes[i]) == 0) choice = i;
+    if (choice == 0) return;
     char first[VALUE_TEXT_SIZE + 128];
     if (choice == 1) {
         snprintf(first, sizeof first,

@@ -252,4 +252,13 @@ TEST(Register, OverwriteQuestionNamesTheTypeItResetsAndTheValuesItKeeps)
     values.known[VALUE_TYPE] = Text(REG_SZ, "Custom");
     OverwriteNotice(values, notice, sizeof notice);
     EXPECT_NE(nullptr, strstr(notice, "「Custom」から Generic")) << notice;
+    // Padded with zeros after its terminator, a Type still reads as its text up to the first.
+    values.known[VALUE_TYPE] = Text(REG_SZ, "Generic");
+    values.known[VALUE_TYPE].textExact = false;
+    values.known[VALUE_TYPE].textFlaw = TEXT_CONTROL;
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_STREQ("", notice);
+    lstrcpynA(values.known[VALUE_TYPE].text, "SysxEditor", VALUE_TEXT_SIZE);
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_NE(nullptr, strstr(notice, "SysxEditor から Generic")) << notice;
 }
