@@ -85,14 +85,21 @@ void ShortValueForm(const StoredValue& value, char* text, DWORD size)
     }
 }
 
-// Decimal digits only, no sign and no blanks, up to 4294967295; leading zeros are fine.
+// Decimal digits only, no sign and no blanks, up to 4294967295; leading zeros are fine. A digit
+// may be full-width (０ to ９, 82 4F to 82 58), as a Japanese IME left on types it.
 static bool ParseTopic(const char* text, DWORD* number)
 {
     if (!text[0]) return false;
     ULONGLONG value = 0;
-    for (const char* p = text; *p; p++) {
-        if (*p < '0' || *p > '9') return false;
-        value = value * 10 + (ULONGLONG)(*p - '0');
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++) {
+        int digit;
+        if (*p >= '0' && *p <= '9')
+            digit = *p - '0';
+        else if (p[0] == 0x82 && p[1] >= 0x4F && p[1] <= 0x58)
+            digit = *++p - 0x4F;
+        else
+            return false;
+        value = value * 10 + (ULONGLONG)digit;
         if (value > MAXDWORD) return false;
     }
     *number = (DWORD)value;

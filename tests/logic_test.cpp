@@ -188,6 +188,10 @@ TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
         {VALUE_HELP_TOPIC, "-1", "!3", 0},
         {VALUE_HELP_TOPIC, " 1", "!3", 0},
         {VALUE_HELP_TOPIC, "4294967296", "!3", 0},
+        // Full-width digits, as an IME types them: "１９", then "1０", then "Ａ".
+        {VALUE_HELP_TOPIC, "\x82\x50\x82\x58", "#19", 0},
+        {VALUE_HELP_TOPIC, "1\x82\x4F", "#10", 0},
+        {VALUE_HELP_TOPIC, "\x82\x60", "!3", 0},
         {VALUE_MENU_TEXT, "", "!1", 0},
         {VALUE_ARGS, a255, "=" + a255, REG_SZ},
         {VALUE_ARGS, a256, "!2", 0},
