@@ -266,7 +266,16 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     std::wstring lines((const wchar_t*)bytes.data(), bytes.size() / 2);
     // The registry editor skips the comments that name the menu and the program.
     EXPECT_EQ(0u, lines.find(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; 64 "));
-    EXPECT_NE(std::wstring::npos, lines.find(L"Cakewalk"));
+    // Its key lines name the menu's key and each key below it, in the record's order.
+    std::vector<std::wstring> keys;
+    for (size_t at = lines.find(L"\r\n["); at != std::wstring::npos;
+         at = lines.find(L"\r\n[", at + 1))
+        keys.push_back(lines.substr(at + 2, lines.find(L"\r\n", at + 2) - at - 2));
+    const std::wstring menu = L"[HKEY_LOCAL_MACHINE\\Software\\Cakewalk Music Software\\Tools Menu";
+    const std::vector<std::wstring> expectedKeys = {menu + L"]", menu + L"\\Wave \"Editor\"]",
+                                                    menu + L"\\Wave \"Editor\"\\Options]",
+                                                    menu + L"\\\u8868\u8a08\u7b97]"};
+    EXPECT_EQ(expectedKeys, keys);
     ClearToolsMenu();
     ImportRegistryFile(file);
     // Windows' registry editor ends an unterminated string for it, and Wine's does so too: what
