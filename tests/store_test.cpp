@@ -377,6 +377,39 @@ TEST(Undo, AsksAgainAboutWhatChangedWhileItsQuestionWasOpen)
     DestroyWindow(window);
 }
 
+// A name that code page 932 lacks is listed with a look-alike, here another entry's name: a rename
+// by it would move that one, so it is refused before the name dialog opens.
+TEST(Store, ARenameByALookAlikeNameIsRefusedAndReachesNoKey)
+{
+    ClearToolsMenu();
+    PutEntry("Tool?", "C:\\other.exe", "Other", "");
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              L"Software\\Cakewalk Music Software\\Tools Menu\\Tool\u0E01", 0, NULL,
+                              0, KEY_ALL_ACCESS, NULL, &key, NULL));
+    RegSetValueExW(key, L"ExePath", 0, REG_SZ, (const BYTE*)L"C:\\thai.exe",
+                   sizeof L"C:\\thai.exe");
+    RegCloseKey(key);
+    const std::string before = Tree();
+    HWND window = MainWindowHere();
+    ASSERT_NE((HWND)NULL, window);
+    RefreshToolList(window);
+    int index = 0;
+    while (ToolEntryAt(window, index) && ToolEntryAt(window, index)->nameState != NAME_NOT_CP932)
+        index++;
+    ASSERT_NE(nullptr, ToolEntryAt(window, index));
+    ASSERT_STREQ("Tool?", ToolEntryAt(window, index)->name);
+    SelectToolEntry(window, index);
+    BoxAnswers boxes(IDOK);
+    RenameSelectedEntry(window);
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_NE(std::string::npos, boxes.texts[0].find("日本語 (シフト JIS) にない文字"))
+        << boxes.texts[0];
+    EXPECT_EQ(before, Tree());
+    DestroyWindow(window);
+}
+
 TEST(Store, RenameAndDuplicateKeepEveryByte)
 {
     ClearToolsMenu();
