@@ -81,8 +81,9 @@ enum { UNDO_MENU_TEXT_SIZE = 256 };
 bool UndoMenuText(char* text, DWORD size);
 // Restores the newest step in place, refreshes the list and selects the first entry brought back.
 // Entries that something else changed since the step's command are named in a question first (No
-// keeps the step); a registry that cannot be read, or a restore that fails, is reported and the
-// step kept.
+// keeps the step), and after a Yes the registry is read again: entries changed while the box was
+// open are named in another question, until nothing new has changed. A registry that cannot be
+// read, or a restore that fails, is reported and the step kept.
 void UndoLastStep(HWND hwnd);
 
 // "64 ビット版" or "32 ビット版": the Cakewalk that reads view's menu; MenuName "64 ビット版
@@ -149,7 +150,8 @@ PropertyProblem DecideValueChanges(const EntryValues& values, const PropertyInpu
 // the list and selects the entry again.
 void ApplyValueChanges(HWND hwnd, const char* name, const ValueChange* changes, int count);
 // The lines 登録's overwrite question gains over an entry whose Type is not plain "Generic": ""
-// for one whose Type is "Generic" or absent, whatever else it holds.
+// for one whose Type is absent or a REG_SZ whose text up to its first terminator is "Generic",
+// whatever else it holds.
 void OverwriteNotice(const EntryValues& values, char* text, DWORD size);
 // 名前の変更 and 複製 of the selected entry, with every value and subkey, each one step of
 // 元に戻す; the list then selects the entry by its new name.

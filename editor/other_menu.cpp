@@ -1,23 +1,9 @@
-// The other build's menu: naming each Cakewalk's menu, and copying an entry into the other one.
+// The copy of an entry into the other build's menu, one step of 元に戻す.
 #include <windows.h>
 #include <stdio.h>
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "editor/editor_private.h"
-
-const char* EditionName(RegistryView view)
-{
-    return ViewBits(view) == 64 ? "64 ビット版" : "32 ビット版";
-}
-
-const char* MenuName(RegistryView view)
-{
-    // One text for each view, made once and kept for the status bar, which shows it for good.
-    static char names[2][64];
-    char* name = names[ViewBits(view) == 64];
-    if (!name[0]) snprintf(name, sizeof names[0], "%s Cakewalk のメニュー", EditionName(view));
-    return name;
-}
 
 // A quoted name of at most 259 bytes, the other menu's name and the longest text around them.
 enum { COPY_TEXT_SIZE = TOOL_TEXT_SIZE + 512 };

@@ -180,52 +180,75 @@ static void SelectFirstRestored(HWND hwnd, const KeyRecord* record)
     }
 }
 
-// Names shown in the question before the rest are counted.
+// Names shown in a question before the rest are counted.
 static const int NamedChanges = 5;
 // The quoted names, the count of the rest and the question.
 enum { CHANGES_TEXT_SIZE = NamedChanges * (TOOL_TEXT_SIZE + 4) + 512 };
 
+// Quotes into text the entries that something else changed since the step's command and that the
+// restore would take back, counting them in changed; only those that differ from asked too, when
+// there is asked: the digests of when the user last said yes.
+static void ListChangesSince(const UndoStep* step, const UINT64* recorded, const UINT64* asked,
+                             const UINT64* now, char* text, DWORD size, int* changed)
+{
+    text[0] = '\0';
+    *changed = 0;
+    KeyItem item;
+    int i = 0;
+    for (DWORD position = 0; NextEntryKey(&step->record, &position, &item); i++) {
+        // Changed since the command, and not by chance back as the record holds it.
+        bool since = !step->after || i >= step->entries || now[i] != step->after[i];
+        if (!since || now[i] == recorded[i] || (asked && now[i] == asked[i])) continue;
+        if ((*changed)++ >= NamedChanges) continue;
+        char name[TOOL_TEXT_SIZE];
+        EntryName(item, name, sizeof name);
+        size_t used = strlen(text);
+        snprintf(text + used, size - used, "'%s'\n", name);
+    }
+}
+
 // True when the step may be restored: nothing changed since its command, or the user says so.
+// The registry is read again after each yes, so that a write made while a question was open is
+// asked about too, and nothing is taken back unasked.
 static bool ConfirmChangesSince(HWND hwnd, UndoStep* step)
 {
     int count = CountEntryKeys(&step->record);
-    UINT64 *now = NULL, *recorded = NULL;
+    UINT64 *now = NULL, *recorded = NULL, *asked = NULL;
     DWORD error = AllocateArray((void**)&now, (size_t)count, sizeof *now);
     if (error == ERROR_SUCCESS)
         error = AllocateArray((void**)&recorded, (size_t)count, sizeof *recorded);
-    if (error == ERROR_SUCCESS) error = DigestEntryKeys(step->view, &step->record, now);
-    char text[CHANGES_TEXT_SIZE] = "";
-    int changed = 0;
-    if (error == ERROR_SUCCESS) {
-        DigestRecordedKeys(&step->record, recorded);
-        KeyItem item;
-        int i = 0;
-        for (DWORD position = 0; NextEntryKey(&step->record, &position, &item); i++) {
-            // Changed since the command, and not by chance back as the record holds it.
-            bool since = !step->after || i >= step->entries || now[i] != step->after[i];
-            if (!since || now[i] == recorded[i]) continue;
-            if (changed++ >= NamedChanges) continue;
-            char name[TOOL_TEXT_SIZE];
-            EntryName(item, name, sizeof name);
-            size_t used = strlen(text);
-            snprintf(text + used, sizeof text - used, "'%s'\n", name);
+    if (error == ERROR_SUCCESS) error = AllocateArray((void**)&asked, (size_t)count, sizeof *asked);
+    if (error == ERROR_SUCCESS) DigestRecordedKeys(&step->record, recorded);
+    bool restore = false;
+    for (bool first = true; error == ERROR_SUCCESS; first = false) {
+        error = DigestEntryKeys(step->view, &step->record, now);
+        if (error != ERROR_SUCCESS) break;
+        char text[CHANGES_TEXT_SIZE];
+        int changed = 0;
+        ListChangesSince(step, recorded, first ? NULL : asked, now, text, sizeof text, &changed);
+        if (changed == 0) {
+            restore = true;
+            break;
         }
+        size_t used = strlen(text);
+        if (changed > NamedChanges)
+            snprintf(text + used, sizeof text - used, "ほか %d 件\n", changed - NamedChanges);
+        used = strlen(text);
+        snprintf(text + used, sizeof text - used, "%s",
+                 first
+                     ? "これらのツールは、この操作のあとでほかのプログラムなどによって変更されて"
+                       "います。元に戻すと、その変更は失われます。元に戻しますか？"
+                     : "これらのツールは、前の確認を表示している間に、ほかのプログラムなどに"
+                       "よって変更されました。元に戻すと、その変更も失われます。元に戻しますか？");
+        if (ShowMessage(hwnd, text, "元に戻す", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+            break;
+        memcpy(asked, now, (size_t)count * sizeof *now);
     }
     if (now) GlobalFree(now);
     if (recorded) GlobalFree(recorded);
-    if (error != ERROR_SUCCESS) {
-        ReportSystemError(hwnd, error);
-        return false;
-    }
-    if (changed == 0) return true;
-    size_t used = strlen(text);
-    if (changed > NamedChanges)
-        snprintf(text + used, sizeof text - used, "ほか %d 件\n", changed - NamedChanges);
-    used = strlen(text);
-    snprintf(text + used, sizeof text - used,
-             "これらのツールは、この操作のあとでほかのプログラムなどによって変更されています。"
-             "元に戻すと、その変更は失われます。元に戻しますか？");
-    return ShowMessage(hwnd, text, "元に戻す", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    if (asked) GlobalFree(asked);
+    if (error != ERROR_SUCCESS) ReportSystemError(hwnd, error);
+    return restore;
 }
 
 void UndoLastStep(HWND hwnd)

@@ -188,9 +188,16 @@ static bool NameIsCodePage932(const FileText& text, DWORD start, DWORD end)
            !usedDefault;
 }
 
+// What the profile reader skips before a line's first character: every white space and ^Z.
+static bool IsLeadingFiller(DWORD c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == 0x1A;
+}
+
 // The number, from 1, of the first section whose name the profile reader would hand over with a
 // look-alike ("・" or "?") for each broken character, which the registry would then store: 0 when
-// every name is whole. Names end at their first "]", as Windows reads them, found by characters.
+// every name is whole. A name runs up to the last "]" of its line, as the reader takes it, found
+// by characters.
 static int BrokenSectionName(const BYTE* bytes, DWORD size)
 {
     FileText text = {bytes, false, false};
@@ -202,13 +209,14 @@ static int BrokenSectionName(const BYTE* bytes, DWORD size)
     DWORD count = text.wide ? size / 2 : size;
     int sections = 0;
     for (DWORD i = text.wide ? 1 : 0; i < count;) {
-        while (i < count && (CharacterAt(text, i) == ' ' || CharacterAt(text, i) == '\t'))
+        while (i < count && IsLeadingFiller(CharacterAt(text, i)))
             i++;
         bool section = i < count && CharacterAt(text, i) == '[';
-        DWORD start = ++i, end = 0;
+        // Past the "[" only: a line of blanks ends where it is, and the next line is its own.
+        DWORD start = section ? ++i : i, end = 0;
         for (; i < count && CharacterAt(text, i) != '\r' && CharacterAt(text, i) != '\n'; i++) {
             DWORD c = CharacterAt(text, i);
-            if (c == ']' && !end) end = i;
+            if (c == ']') end = i;
             // A trail byte that is "]" belongs to its character (ゾ).
             if (!text.wide && IsDBCSLeadByteEx(932, (BYTE)c) && i + 1 < count &&
                 CharacterAt(text, i + 1) != '\r' && CharacterAt(text, i + 1) != '\n')

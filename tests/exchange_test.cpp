@@ -90,6 +90,8 @@ TEST_F(IniFile, FilesWithoutToolsAreRefusedAndImportNothing)
         {"[Utf8]\r\nMenuText=\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\r\n", IMPORT_UTF8_FILE},
         // 0x83 0x20 is no character: the registry would store a look-alike under that name.
         {"[Good]\r\n[\x83\x5D]\r\n[\x83\x20x]\r\n", IMPORT_NOT_CP932},
+        // The reader's name runs to the last "]", after white space and ^Z: "x]" 83 20.
+        {"[Good]\r\n\x1A\x0B [x]\x83\x20]\r\n", IMPORT_NOT_CP932},
     };
     for (const auto& row : rows) {
         IniImportResult result = Import(row.first);
@@ -97,6 +99,8 @@ TEST_F(IniFile, FilesWithoutToolsAreRefusedAndImportNothing)
         EXPECT_EQ(kept, Subkeys());
     }
     EXPECT_EQ(3, Import(rows[4].first).sectionNumber); // ゾ (83 5D) is whole
+    EXPECT_EQ(2, Import(rows[5].first).sectionNumber);
+    EXPECT_EQ(2, Import("[Good]\r\n[x]\x83\x20]").sectionNumber);
 }
 
 TEST_F(IniFile, ImportCutsLongValuesTo256BytesAndTakesALoneSectionAndCodePage932)
@@ -262,7 +266,16 @@ TEST(Backup, TheRegistryEditorRestoresEveryValueAndSubkeyByteForByte)
     std::wstring lines((const wchar_t*)bytes.data(), bytes.size() / 2);
     // The registry editor skips the comments that name the menu and the program.
     EXPECT_EQ(0u, lines.find(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n; 64 "));
-    EXPECT_NE(std::wstring::npos, lines.find(L"Cakewalk"));
+    // Its key lines name the menu's key and each key below it, in the record's order.
+    std::vector<std::wstring> keys;
+    for (size_t at = lines.find(L"\r\n["); at != std::wstring::npos;
+         at = lines.find(L"\r\n[", at + 1))
+        keys.push_back(lines.substr(at + 2, lines.find(L"\r\n", at + 2) - at - 2));
+    const std::wstring menu = L"[HKEY_LOCAL_MACHINE\\Software\\Cakewalk Music Software\\Tools Menu";
+    const std::vector<std::wstring> expectedKeys = {menu + L"]", menu + L"\\Wave \"Editor\"]",
+                                                    menu + L"\\Wave \"Editor\"\\Options]",
+                                                    menu + L"\\\u8868\u8a08\u7b97]"};
+    EXPECT_EQ(expectedKeys, keys);
     ClearToolsMenu();
     ImportRegistryFile(file);
     // Windows' registry editor ends an unterminated string for it, and Wine's does so too: what

@@ -151,6 +151,17 @@ static StoredValue Number(DWORD type, DWORD number)
     return value;
 }
 
+static std::string ProblemName(PropertyProblem problem)
+{
+    switch (problem) {
+    case PROPERTY_FINE: return "PROPERTY_FINE";
+    case PROPERTY_EMPTY: return "PROPERTY_EMPTY";
+    case PROPERTY_TOO_LONG: return "PROPERTY_TOO_LONG";
+    case PROPERTY_NOT_NUMBER: return "PROPERTY_NOT_NUMBER";
+    }
+    return std::to_string(problem);
+}
+
 TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
 {
     static EntryValues values;
@@ -170,7 +181,7 @@ TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
     EXPECT_EQ(CHOICE_KEEP, shown.typeChoice);
     EXPECT_EQ(CHOICE_KEEP, shown.modalChoice);
     // A change: the field, its new text, and what is written: "=text" sets, "-" removes, "#n" a
-    // number, "!n" a problem, "" nothing at all.
+    // number, "!name" a problem, "" nothing at all.
     const std::string a255(255, 'a'), a256(256, 'a'), d299(299, 'd');
     const struct {
         EntryValueId field;
@@ -184,14 +195,18 @@ TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
         {VALUE_HELP_TOPIC, "0012", "#12", 0},
         {VALUE_HELP_TOPIC, "", "-", 0},
         {VALUE_HELP_TOPIC, "4294967295", "#4294967295", 0},
-        {VALUE_HELP_TOPIC, "12a", "!3", 0},
-        {VALUE_HELP_TOPIC, "-1", "!3", 0},
-        {VALUE_HELP_TOPIC, " 1", "!3", 0},
-        {VALUE_HELP_TOPIC, "4294967296", "!3", 0},
-        {VALUE_MENU_TEXT, "", "!1", 0},
+        {VALUE_HELP_TOPIC, "12a", "!PROPERTY_NOT_NUMBER", 0},
+        {VALUE_HELP_TOPIC, "-1", "!PROPERTY_NOT_NUMBER", 0},
+        {VALUE_HELP_TOPIC, " 1", "!PROPERTY_NOT_NUMBER", 0},
+        {VALUE_HELP_TOPIC, "4294967296", "!PROPERTY_NOT_NUMBER", 0},
+        // Full-width digits, as an IME types them: "１９", then "1０", then "Ａ".
+        {VALUE_HELP_TOPIC, "\x82\x50\x82\x58", "#19", 0},
+        {VALUE_HELP_TOPIC, "1\x82\x4F", "#10", 0},
+        {VALUE_HELP_TOPIC, "\x82\x60", "!PROPERTY_NOT_NUMBER", 0},
+        {VALUE_MENU_TEXT, "", "!PROPERTY_EMPTY", 0},
         {VALUE_ARGS, a255, "=" + a255, REG_SZ},
-        {VALUE_ARGS, a256, "!2", 0},
-        {VALUE_CURRENT_DIRECTORY, d299, "!2", 0},
+        {VALUE_ARGS, a256, "!PROPERTY_TOO_LONG", 0},
+        {VALUE_CURRENT_DIRECTORY, d299, "!PROPERTY_TOO_LONG", 0},
     };
     for (const auto& row : rows) {
         PropertyInput input = shown;
@@ -200,7 +215,7 @@ TEST(Properties, OnlyWhatTheUserChangedIsWrittenAndBadFieldsAreRefused)
         int count = -1;
         EntryValueId where = VALUE_MENU_TEXT;
         PropertyProblem problem = DecideValueChanges(values, input, changes, &count, &where);
-        std::string written = problem != PROPERTY_FINE ? "!" + std::to_string(problem)
+        std::string written = problem != PROPERTY_FINE ? "!" + ProblemName(problem)
                               : count == 0             ? ""
                               : changes[0].remove      ? "-"
                               : changes[0].type == REG_DWORD
@@ -252,4 +267,13 @@ TEST(Register, OverwriteQuestionNamesTheTypeItResetsAndTheValuesItKeeps)
     values.known[VALUE_TYPE] = Text(REG_SZ, "Custom");
     OverwriteNotice(values, notice, sizeof notice);
     EXPECT_NE(nullptr, strstr(notice, "「Custom」から Generic")) << notice;
+    // Padded with zeros after its terminator, a Type still reads as its text up to the first.
+    values.known[VALUE_TYPE] = Text(REG_SZ, "Generic");
+    values.known[VALUE_TYPE].textExact = false;
+    values.known[VALUE_TYPE].textFlaw = TEXT_CONTROL;
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_STREQ("", notice);
+    lstrcpynA(values.known[VALUE_TYPE].text, "SysxEditor", VALUE_TEXT_SIZE);
+    OverwriteNotice(values, notice, sizeof notice);
+    EXPECT_NE(nullptr, strstr(notice, "SysxEditor から Generic")) << notice;
 }

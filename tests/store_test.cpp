@@ -364,6 +364,76 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     View = 0;
 }
 
+// Another program may write while undo's question is open: that is asked about before anything
+// is taken back, and a no then keeps the step.
+TEST(Undo, AsksAgainAboutWhatChangedWhileItsQuestionWasOpen)
+{
+    ClearToolsMenu();
+    PutEntry("A", "a.exe", "A", "");
+    PutEntry("B", "b.exe", "B", "");
+    const std::string before = Tree();
+    HWND window = MainWindowHere();
+    ASSERT_NE((HWND)NULL, window);
+    const char* names[] = {"A", "B"};
+    char menu[UNDO_MENU_TEXT_SIZE];
+    for (int last : {IDYES, IDNO}) {
+        ASSERT_TRUE(BeginUndoStep(window, UNDO_IMPORT, "tools.ini", THIS_VIEW, names, 2));
+        ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("A", "import.exe", "A", ""));
+        ASSERT_EQ(ERROR_SUCCESS, WriteToolEntry("B", "import.exe", "B", ""));
+        EndUndoStep(true);
+        PutEntry("A", "later.exe", "A", "");
+        BoxAnswers boxes(IDYES);
+        boxes.whileOpen = [&] {
+            if (boxes.texts.size() == 1) PutEntry("B", "meanwhile.exe", "B", "");
+            if (boxes.texts.size() == 2) boxes.button = last;
+        };
+        UndoLastStep(window);
+        ASSERT_EQ(2u, boxes.texts.size()) << last;
+        EXPECT_EQ(0u, boxes.texts[0].find("'A'\nこれらのツールは、この操作のあとで"));
+        EXPECT_EQ(0u, boxes.texts[1].find("'B'\nこれらのツールは、前の確認を"));
+        if (last == IDYES) {
+            EXPECT_EQ(before, Tree());
+        } else {
+            EXPECT_EQ("meanwhile.exe", Value("B", "ExePath"));
+        }
+        EXPECT_EQ(last == IDNO, UndoMenuText(menu, sizeof menu) && strstr(menu, "tools.ini"));
+    }
+    DestroyWindow(window);
+}
+
+// A name that code page 932 lacks is listed with a look-alike, here another entry's name: a rename
+// by it would move that one, so it is refused before the name dialog opens.
+TEST(Store, ARenameByALookAlikeNameIsRefusedAndReachesNoKey)
+{
+    ClearToolsMenu();
+    PutEntry("Tool?", "C:\\other.exe", "Other", "");
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                              L"Software\\Cakewalk Music Software\\Tools Menu\\Tool\u0E01", 0, NULL,
+                              0, KEY_ALL_ACCESS, NULL, &key, NULL));
+    RegSetValueExW(key, L"ExePath", 0, REG_SZ, (const BYTE*)L"C:\\thai.exe",
+                   sizeof L"C:\\thai.exe");
+    RegCloseKey(key);
+    const std::string before = Tree();
+    HWND window = MainWindowHere();
+    ASSERT_NE((HWND)NULL, window);
+    RefreshToolList(window);
+    int index = 0;
+    while (ToolEntryAt(window, index) && ToolEntryAt(window, index)->nameState != NAME_NOT_CP932)
+        index++;
+    ASSERT_NE(nullptr, ToolEntryAt(window, index));
+    ASSERT_STREQ("Tool?", ToolEntryAt(window, index)->name);
+    SelectToolEntry(window, index);
+    BoxAnswers boxes(IDOK);
+    RenameSelectedEntry(window);
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_NE(std::string::npos, boxes.texts[0].find("日本語 (シフト JIS) にない文字"))
+        << boxes.texts[0];
+    EXPECT_EQ(before, Tree());
+    DestroyWindow(window);
+}
+
 TEST(Store, RenameAndDuplicateKeepEveryByte)
 {
     ClearToolsMenu();

@@ -161,16 +161,22 @@ AccessList::~AccessList()
 static BoxAnswers* Answering;
 static HHOOK AnswerHook;
 
+// Boxes are taken at their activation, text and all, through a hook of another kind than the
+// program's centring hook, which comes before this one in its chain: a box missed here would
+// close unseen in this process (as IDOK), and a test that counts boxes would pass.
 static LRESULT CALLBACK AnswerBox(int code, WPARAM wParam, LPARAM lParam)
 {
-    const CWPRETSTRUCT* message = (const CWPRETSTRUCT*)lParam;
+    HWND box = (HWND)wParam;
     char name[16] = "";
-    if (code == HC_ACTION && message->message == WM_INITDIALOG && Answering &&
-        GetClassNameA(message->hwnd, name, sizeof name) && strcmp(name, "#32770") == 0) {
+    if (code == HCBT_ACTIVATE && Answering && box != Answering->last &&
+        GetClassNameA(box, name, sizeof name) && strcmp(name, "#32770") == 0 &&
+        GetDlgItem(box, 0xFFFF)) {
         char text[4096] = "";
-        GetDlgItemTextA(message->hwnd, 0xFFFF, text, sizeof text);
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        Answering->last = box;
         Answering->texts.push_back(text);
-        PostMessageA(message->hwnd, WM_COMMAND, (WPARAM)(INT_PTR)Answering->button, 0);
+        if (Answering->whileOpen) Answering->whileOpen();
+        PostMessageA(box, WM_COMMAND, (WPARAM)(INT_PTR)Answering->button, 0);
     }
     return CallNextHookEx(AnswerHook, code, wParam, lParam);
 }
@@ -178,7 +184,7 @@ static LRESULT CALLBACK AnswerBox(int code, WPARAM wParam, LPARAM lParam)
 BoxAnswers::BoxAnswers(int button) : button(button)
 {
     Answering = this;
-    AnswerHook = SetWindowsHookExA(WH_CALLWNDPROCRET, AnswerBox, NULL, GetCurrentThreadId());
+    AnswerHook = SetWindowsHookExA(WH_CBT, AnswerBox, NULL, GetCurrentThreadId());
 }
 
 BoxAnswers::~BoxAnswers()

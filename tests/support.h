@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the unit tests and the smoke, for the registry view the program under test sees.
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "store/store.h"
@@ -31,11 +32,14 @@ struct AccessList {
     std::string path;
 };
 // Answers each box that this thread opens, while it lives, with button; texts are what they said.
+// whileOpen, when set, runs in each box before it is answered, as another program might then.
 struct BoxAnswers {
     explicit BoxAnswers(int button);
     ~BoxAnswers();
     int button;
     Strings texts;
+    std::function<void()> whileOpen;
+    HWND last = NULL; // answered already
 };
 
 // Runs a command line of the prefix's programs to its end (at most 30 s).
