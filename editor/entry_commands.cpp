@@ -301,6 +301,21 @@ static const NameCommand DuplicateCommand = {
     "「メニュー項目」が 2 つ並ぶので、プロパティで変えてください。",
     "「%s」を「%s」として複製しました。"};
 
+// A rename that failed and could not put the old key back either: both names may now be there,
+// and only the user can tell which one to keep.
+static void ReportHalfRename(HWND hwnd, const char* name, const char* newName, DWORD error,
+                             DWORD cleanUp)
+{
+    char text[2 * TOOL_TEXT_SIZE + 512];
+    snprintf(
+        text, sizeof text,
+        "「%s」の名前を「%s」に変更する途中で失敗し (エラー番号 %lu)、元の状態にも戻せません"
+        "でした (エラー番号 %lu)。\n両方の名前でツールが残っている場合は、レジストリ エディター "
+        "(regedit) でどちらかを削除してください。",
+        name, newName, (unsigned long)error, (unsigned long)cleanUp);
+    ShowMessage(hwnd, text, "", MB_OK | MB_ICONHAND);
+}
+
 static void RunNameCommand(HWND hwnd, const NameCommand& command)
 {
     char name[TOOL_TEXT_SIZE];
@@ -318,9 +333,15 @@ static void RunNameCommand(HWND hwnd, const NameCommand& command)
     if (renaming && strcmp(newName, name) == 0) return;
     const char* names[] = {newName, name};
     if (!BeginUndoStep(hwnd, command.kind, name, THIS_VIEW, names, renaming ? 2 : 1)) return;
-    DWORD error = renaming ? RenameEntryKey(name, newName) : DuplicateEntryKey(name, newName);
+    DWORD cleanUp = ERROR_SUCCESS;
+    DWORD error =
+        renaming ? RenameEntryKey(name, newName, &cleanUp) : DuplicateEntryKey(name, newName);
     EndUndoStep(error == ERROR_SUCCESS);
     RefreshToolList(hwnd);
+    if (error != ERROR_SUCCESS && cleanUp != ERROR_SUCCESS) {
+        ReportHalfRename(hwnd, name, newName, error, cleanUp);
+        return;
+    }
     if (error != ERROR_SUCCESS) {
         ReportSystemError(hwnd, error);
         return;

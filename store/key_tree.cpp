@@ -50,17 +50,18 @@ static DWORD Append(KeyRecord* record, const void* data, DWORD size)
     return ERROR_SUCCESS;
 }
 
-static DWORD AppendItem(KeyRecord* record, DWORD tag, const wchar_t* name, DWORD nameCharacters)
+DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
+                       DWORD nameCharacters)
 {
-    DWORD fields[2] = {tag, nameCharacters};
+    DWORD fields[2] = {(DWORD)kind, nameCharacters};
     DWORD error = Append(record, fields, sizeof fields);
     return error == ERROR_SUCCESS ? Append(record, name, nameCharacters * sizeof(wchar_t)) : error;
 }
 
-static DWORD AppendValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
-                         const BYTE* data, DWORD size)
+DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
+                        const BYTE* data, DWORD size)
 {
-    DWORD error = AppendItem(record, KEY_VALUE, name, nameCharacters);
+    DWORD error = AppendRecordItem(record, KEY_VALUE, name, nameCharacters);
     DWORD fields[2] = {type, size};
     if (error == ERROR_SUCCESS) error = Append(record, fields, sizeof fields);
     return error == ERROR_SUCCESS ? Append(record, data, size) : error;
@@ -132,8 +133,9 @@ static DWORD RecordValues(KeyRecord* record, HKEY key)
         LONG result = RegEnumValueW(key, index, name, &nameLength, NULL, &type, data, &size);
         if (result == ERROR_NO_MORE_ITEMS) break;
         // A value that grew since the key was measured is refused, not recorded cut.
-        error = result == ERROR_SUCCESS ? AppendValue(record, name, nameLength, type, data, size)
-                                        : (DWORD)result;
+        error = result == ERROR_SUCCESS
+                    ? AppendRecordValue(record, name, nameLength, type, data, size)
+                    : (DWORD)result;
     }
     if (name) GlobalFree(name);
     if (data) GlobalFree(data);
@@ -144,9 +146,10 @@ static DWORD RecordTree(KeyRecord* record, HKEY parent, const wchar_t* name, DWO
                         RegistryView view)
 {
     HKEY key;
-    DWORD error = (DWORD)RegOpenKeyExW(parent, name, 0, KEY_READ | view, &key);
+    DWORD error = (DWORD)RegOpenKeyExW(parent, name, 0,
+                                       KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | view, &key);
     if (error != ERROR_SUCCESS) return error;
-    error = AppendItem(record, KEY_BEGIN, name, nameCharacters);
+    error = AppendRecordItem(record, KEY_BEGIN, name, nameCharacters);
     if (error == ERROR_SUCCESS) error = RecordValues(record, key);
     for (DWORD index = 0; error == ERROR_SUCCESS; index++) {
         wchar_t subkey[KEY_NAME_CHARACTERS];
@@ -156,7 +159,7 @@ static DWORD RecordTree(KeyRecord* record, HKEY parent, const wchar_t* name, DWO
         error =
             result == ERROR_SUCCESS ? RecordTree(record, key, subkey, length, view) : (DWORD)result;
     }
-    if (error == ERROR_SUCCESS) error = AppendItem(record, KEY_END, NULL, 0);
+    if (error == ERROR_SUCCESS) error = AppendRecordItem(record, KEY_END, NULL, 0);
     RegCloseKey(key);
     return error;
 }
@@ -167,6 +170,20 @@ static void CopyName(const KeyItem& item, wchar_t* out, DWORD characters)
     DWORD length = item.nameCharacters < characters ? item.nameCharacters : characters - 1;
     memcpy(out, item.name, length * sizeof(wchar_t));
     out[length] = L'\0';
+}
+
+DWORD RecordedKeyName(const KeyItem& item, wchar_t* name)
+{
+    name[0] = L'\0';
+    if (item.nameCharacters == 0 || item.nameCharacters >= KEY_NAME_CHARACTERS)
+        return ERROR_INVALID_DATA;
+    for (DWORD i = 0; i < item.nameCharacters; i++) {
+        wchar_t c;
+        memcpy(&c, item.name + i, sizeof c);
+        if (c == L'\0' || c == L'\\') return ERROR_INVALID_DATA;
+    }
+    CopyName(item, name, KEY_NAME_CHARACTERS);
+    return ERROR_SUCCESS;
 }
 
 // The registry's own comparison of key and value names: without regard to case, character by
@@ -209,19 +226,25 @@ struct Subkeys {
     int count;
 };
 
+// Walked by enumeration alone, growing as it goes, so that the key need grant nothing more: a
+// count asked first would need its values' right too.
 static DWORD ListSubkeys(HKEY key, Subkeys* list)
 {
     ZeroMemory(list, sizeof *list);
-    DWORD subkeys = 0;
-    DWORD error = (DWORD)RegQueryInfoKeyW(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, NULL,
-                                          NULL, NULL, NULL);
-    if (error == ERROR_SUCCESS)
-        error = AllocateArray((void**)&list->names, subkeys, sizeof *list->names);
-    for (DWORD index = 0; error == ERROR_SUCCESS && index < subkeys; index++) {
+    DWORD capacity = 0, error = ERROR_SUCCESS;
+    for (DWORD index = 0; error == ERROR_SUCCESS; index++) {
+        if ((size_t)list->count + 1 > MAXDWORD / sizeof *list->names) {
+            error = ERROR_ARITHMETIC_OVERFLOW;
+            break;
+        }
+        error =
+            GrowBlock((void**)&list->names, &capacity,
+                      (DWORD)((list->count + 1) * sizeof *list->names), 16 * sizeof *list->names);
+        if (error != ERROR_SUCCESS) break;
         DWORD length = KEY_NAME_CHARACTERS;
         LONG result = RegEnumKeyExW(key, index, list->names[list->count].name, &length, NULL, NULL,
                                     NULL, NULL);
-        if (result == ERROR_NO_MORE_ITEMS) break; // some were deleted meanwhile
+        if (result == ERROR_NO_MORE_ITEMS) break;
         if (result == ERROR_SUCCESS)
             list->count++;
         else
@@ -254,7 +277,7 @@ static void FreeSubkeys(Subkeys* list)
 static DWORD RecordWantedKeys(RegistryView view, WantedKey* wanted, int count, KeyRecord* record)
 {
     HKEY menuKey;
-    DWORD error = OpenToolsMenuKey(view, KEY_READ, &menuKey);
+    DWORD error = OpenToolsMenuKey(view, KEY_ENUMERATE_SUB_KEYS, &menuKey);
     if (error == ERROR_FILE_NOT_FOUND) {
         error = ERROR_SUCCESS;
     } else if (error == ERROR_SUCCESS) {
@@ -278,7 +301,8 @@ static DWORD RecordWantedKeys(RegistryView view, WantedKey* wanted, int count, K
     }
     for (int i = 0; i < count && error == ERROR_SUCCESS; i++)
         if (!wanted[i].found)
-            error = AppendItem(record, KEY_ABSENT, wanted[i].name, (DWORD)wcslen(wanted[i].name));
+            error =
+                AppendRecordItem(record, KEY_ABSENT, wanted[i].name, (DWORD)wcslen(wanted[i].name));
     if (error != ERROR_SUCCESS) FreeKeyRecord(record);
     return error;
 }
@@ -473,23 +497,35 @@ static DWORD SetValueExactly(HKEY key, Scratch* scratch, const KeyItem& value)
     return (DWORD)RegSetValueExW(key, scratch->name, 0, value.type, scratch->data, value.dataSize);
 }
 
-// A key being put back: read at first, and writable once something is to be written, so that a
-// key whose access list refuses writes is refused only where it differs from the record.
+// A key being put back: read at first, opened again for its values once one is to be written or
+// deleted, and for its subkeys once one is to be made, so that a key whose access list refuses a
+// right is refused only where the record needs that right (an installer's key may take values and
+// no subkey).
 struct PlacedKey {
-    HKEY key, writable;
+    HKEY key, values, subkeys;
     RegistryView view;
 };
 
-static DWORD Writable(PlacedKey* placed)
+static DWORD Reopened(const PlacedKey* placed, REGSAM access, HKEY* key)
 {
-    if (placed->writable) return ERROR_SUCCESS;
-    return (DWORD)RegOpenKeyExW(
-        placed->key, L"", 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY | placed->view, &placed->writable);
+    if (*key) return ERROR_SUCCESS;
+    return (DWORD)RegOpenKeyExW(placed->key, L"", 0, access | placed->view, key);
+}
+
+static DWORD ValuesWritable(PlacedKey* placed)
+{
+    return Reopened(placed, KEY_SET_VALUE, &placed->values);
+}
+
+static DWORD SubkeysMakable(PlacedKey* placed)
+{
+    return Reopened(placed, KEY_CREATE_SUB_KEY, &placed->subkeys);
 }
 
 static void ClosePlaced(PlacedKey* placed)
 {
-    if (placed->writable) RegCloseKey(placed->writable);
+    if (placed->subkeys) RegCloseKey(placed->subkeys);
+    if (placed->values) RegCloseKey(placed->values);
     if (placed->key) RegCloseKey(placed->key);
 }
 
@@ -511,12 +547,11 @@ static bool ValueIsAsRecorded(HKEY key, Scratch* scratch, const KeyItem& value)
 }
 
 // The name a recorded key is put back under: name when one is given, else its recorded one.
-static void TargetName(const KeyItem& item, const wchar_t* name, wchar_t* target)
+static DWORD TargetName(const KeyItem& item, const wchar_t* name, wchar_t* target)
 {
-    if (name)
-        lstrcpynW(target, name, KEY_NAME_CHARACTERS);
-    else
-        CopyName(item, target, KEY_NAME_CHARACTERS);
+    if (!name) return RecordedKeyName(item, target);
+    lstrcpynW(target, name, KEY_NAME_CHARACTERS);
+    return ERROR_SUCCESS;
 }
 
 // The first half of putting a key back (item, its KEY_BEGIN, has been taken): the key made when
@@ -527,21 +562,25 @@ static DWORD PlaceKey(PlacedKey* parent, const Subkeys& siblings, const KeyRecor
                       DWORD* position, const KeyItem& item, const wchar_t* name, Scratch* scratch)
 {
     wchar_t target[KEY_NAME_CHARACTERS];
-    TargetName(item, name, target);
+    DWORD error = TargetName(item, name, target);
+    if (error != ERROR_SUCCESS) {
+        SkipKey(record, position);
+        return error;
+    }
     const wchar_t* current = FindSubkey(siblings, target);
-    DWORD error = ERROR_SUCCESS;
     // A key's letter case cannot be changed: only a key made anew takes the recorded one.
     if (current && wcscmp(current, target) != 0) {
         error = DeleteKeyTree(parent->key, current, parent->view);
         if (error == ERROR_SUCCESS) current = NULL;
     }
-    PlacedKey placed = {NULL, NULL, parent->view};
-    DWORD opened =
-        current ? (DWORD)RegOpenKeyExW(parent->key, current, 0, KEY_READ | placed.view, &placed.key)
-                : Writable(parent);
+    // Its values are compared and its subkeys listed: read, never more.
+    const REGSAM reading = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | parent->view;
+    PlacedKey placed = {NULL, NULL, NULL, parent->view};
+    DWORD opened = current ? (DWORD)RegOpenKeyExW(parent->key, current, 0, reading, &placed.key)
+                           : SubkeysMakable(parent);
     if (!current && opened == ERROR_SUCCESS)
-        opened = (DWORD)RegCreateKeyExW(parent->writable, target, 0, NULL, REG_OPTION_NON_VOLATILE,
-                                        KEY_READ | placed.view, NULL, &placed.key, NULL);
+        opened = (DWORD)RegCreateKeyExW(parent->subkeys, target, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                        reading, NULL, &placed.key, NULL);
     if (opened != ERROR_SUCCESS) {
         SkipKey(record, position);
         return FirstError(error, opened);
@@ -556,9 +595,8 @@ static DWORD PlaceKey(PlacedKey* parent, const Subkeys& siblings, const KeyRecor
             error = FirstError(error,
                                PlaceKey(&placed, children, record, position, child, NULL, scratch));
         } else if (!ValueIsAsRecorded(placed.key, scratch, child)) {
-            DWORD written = Writable(&placed);
-            if (written == ERROR_SUCCESS)
-                written = SetValueExactly(placed.writable, scratch, child);
+            DWORD written = ValuesWritable(&placed);
+            if (written == ERROR_SUCCESS) written = SetValueExactly(placed.values, scratch, child);
             error = FirstError(error, written);
         }
     }
@@ -616,10 +654,10 @@ static DWORD PruneValues(PlacedKey* placed, const KeyRecord* record, DWORD body,
         bool sameCase = recorded && recorded->nameCharacters == length &&
                         memcmp(recorded->name, scratch->name, length * sizeof(wchar_t)) == 0;
         if (sameCase) continue;
-        error = Writable(placed);
-        if (error == ERROR_SUCCESS) error = (DWORD)RegDeleteValueW(placed->writable, scratch->name);
+        error = ValuesWritable(placed);
+        if (error == ERROR_SUCCESS) error = (DWORD)RegDeleteValueW(placed->values, scratch->name);
         if (error == ERROR_SUCCESS && recorded)
-            error = SetValueExactly(placed->writable, scratch, *recorded);
+            error = SetValueExactly(placed->values, scratch, *recorded);
     }
     return error;
 }
@@ -631,10 +669,13 @@ static DWORD PruneKey(HKEY parent, const KeyRecord* record, DWORD* position, con
                       const wchar_t* name, RegistryView view, Scratch* scratch)
 {
     wchar_t target[KEY_NAME_CHARACTERS];
-    TargetName(item, name, target);
     DWORD body = *position;
-    PlacedKey placed = {NULL, NULL, view};
-    DWORD error = (DWORD)RegOpenKeyExW(parent, target, 0, KEY_READ | view, &placed.key);
+    PlacedKey placed = {NULL, NULL, NULL, view};
+    DWORD error = TargetName(item, name, target);
+    // Its values are read by name and its subkeys listed.
+    if (error == ERROR_SUCCESS)
+        error = (DWORD)RegOpenKeyExW(parent, target, 0,
+                                     KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | view, &placed.key);
     if (error != ERROR_SUCCESS) {
         SkipKey(record, position);
         return error;
@@ -661,10 +702,11 @@ DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* 
     KeyItem item;
     for (DWORD position = 0; NextEntryKey(record, &position, &item);)
         bringsKeys |= item.kind == KEY_BEGIN;
-    PlacedKey menu = {NULL, NULL, view};
-    // Only a record that brings a key back needs the Tools Menu key made.
-    DWORD error = bringsKeys ? CreateToolsMenuKey(view, KEY_READ, &menu.key)
-                             : OpenToolsMenuKey(view, KEY_READ, &menu.key);
+    PlacedKey menu = {NULL, NULL, NULL, view};
+    // Only a record that brings a key back needs the Tools Menu key made. Its entries are listed;
+    // an entry is made through a handle of its own.
+    DWORD error = bringsKeys ? CreateToolsMenuKey(view, KEY_ENUMERATE_SUB_KEYS, &menu.key)
+                             : OpenToolsMenuKey(view, KEY_ENUMERATE_SUB_KEYS, &menu.key);
     if (error == ERROR_FILE_NOT_FOUND && !bringsKeys) return ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) return error;
     Scratch scratch = {};
@@ -685,8 +727,8 @@ DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* 
                                PruneKey(menu.key, record, &position, item, name, view, &scratch));
         } else if (item.kind == KEY_ABSENT) {
             wchar_t absent[KEY_NAME_CHARACTERS];
-            TargetName(item, name, absent);
-            DWORD deleted = DeleteKeyTree(menu.key, absent, view);
+            DWORD deleted = TargetName(item, name, absent);
+            if (deleted == ERROR_SUCCESS) deleted = DeleteKeyTree(menu.key, absent, view);
             if (deleted != ERROR_FILE_NOT_FOUND) error = FirstError(error, deleted);
         }
     }
@@ -710,7 +752,8 @@ bool EntryKeyExists(RegistryView view, const char* name)
 {
     wchar_t entry[KEY_NAME_CHARACTERS];
     HKEY menuKey, entryKey;
-    if (!EntryKeyName(name, entry) || OpenToolsMenuKey(view, KEY_READ, &menuKey) != ERROR_SUCCESS)
+    if (!EntryKeyName(name, entry) ||
+        OpenToolsMenuKey(view, KEY_ENUMERATE_SUB_KEYS, &menuKey) != ERROR_SUCCESS)
         return false;
     bool exists = RegOpenKeyExW(menuKey, entry, 0, KEY_READ | view, &entryKey) == ERROR_SUCCESS;
     if (exists) RegCloseKey(entryKey);
@@ -735,9 +778,9 @@ DWORD CopyEntryKey(const char* name, RegistryView view)
         // An entry that is there already becomes the copy in place and keeps its letter case,
         // as any entry written over does.
         wchar_t targetName[KEY_NAME_CHARACTERS];
-        CopyName(to.kind == KEY_BEGIN ? to : from, targetName, KEY_NAME_CHARACTERS);
+        error = RecordedKeyName(to.kind == KEY_BEGIN ? to : from, targetName);
         const wchar_t* override[] = {targetName};
-        error = PlaceEntryKeys(view, &source, override);
+        if (error == ERROR_SUCCESS) error = PlaceEntryKeys(view, &source, override);
     }
     FreeKeyRecord(&source);
     FreeKeyRecord(&target);
@@ -754,8 +797,8 @@ DWORD RecordToolsMenu(RegistryView view, KeyRecord* record)
     // Only the key itself missing makes a record of the key alone: a subkey deleted while it was
     // read is an error like any other.
     if (error == ERROR_FILE_NOT_FOUND && record->size == 0) {
-        error = AppendItem(record, KEY_BEGIN, wideKey, length);
-        if (error == ERROR_SUCCESS) error = AppendItem(record, KEY_END, NULL, 0);
+        error = AppendRecordItem(record, KEY_BEGIN, wideKey, length);
+        if (error == ERROR_SUCCESS) error = AppendRecordItem(record, KEY_END, NULL, 0);
     }
     if (error != ERROR_SUCCESS) FreeKeyRecord(record);
     return error;

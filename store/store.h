@@ -112,12 +112,17 @@ DWORD WriteEntryValues(const char* name, const ValueChange* changes, int count);
 // Copies the entry key from with its whole tree, byte for byte, to a new key to (duplicate), or
 // moves it there (rename; to may be from in other letters). ERROR_INVALID_NAME for an empty to or
 // one holding "\", ERROR_FILENAME_EXCED_RANGE for TOOL_TEXT_SIZE bytes or more than 255 UTF-16
-// characters, ERROR_ALREADY_EXISTS when to names another key in any letter case,
-// ERROR_FILE_NOT_FOUND without from, or the registry's error. A copy that fails leaves nothing of
-// to; a rename whose delete of from fails half-way writes from back whole and deletes to, so no
-// entry is ever left half there.
+// characters, ERROR_ALREADY_EXISTS when to names another key in any letter case (one made by
+// another program meanwhile too), ERROR_FILE_NOT_FOUND without from, ERROR_INVALID_DATA when
+// from's name as recorded could name no key, or the registry's error. A copy that fails deletes
+// only the key it made. A rename is the system's own where it has one (RegRenameKey, not taken
+// under Wine), which keeps the key's access list; else, and for a change of letters alone, it is a
+// copy, which takes its parent's access list, and a deletion of from. Any failure on that way
+// puts from back as it was recorded and deletes the copy, and returns the first error; when from
+// cannot be put back, the copy is kept whole, never deleted, and *cleanUpError (when given) says
+// why, else it is ERROR_SUCCESS: the entry may then be there under both names.
 DWORD DuplicateEntryKey(const char* from, const char* to);
-DWORD RenameEntryKey(const char* from, const char* to);
+DWORD RenameEntryKey(const char* from, const char* to, DWORD* cleanUpError = nullptr);
 // Whether the two names name one key, compared as the registry compares them.
 bool SameEntryKey(const char* a, const char* b);
 
@@ -179,10 +184,12 @@ void FreeKeyRecord(KeyRecord* record);
 DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, KeyRecord* record);
 // Makes each recorded entry key of view as it was recorded, in place: missing keys are made and
 // the recorded values that differ written, then the values and subkeys the record lacks deleted;
-// only a key that is missing or stands in other letters is made anew. Each key is opened with the
-// access its step needs, and the walk goes on past a failure, so that everything that can be put
-// back is, and nothing the record holds is ever deleted. The keys above the entries that were
-// missing go again when empty. Safe to repeat; ERROR_SUCCESS or the first error.
+// only a key that is missing or stands in other letters is made anew. Each key is opened to read,
+// and again for one right (to set values, or to make subkeys) only once the record needs that
+// right of it; the walk goes on past a failure, so that everything that can be put back is, and
+// nothing the record holds is ever deleted. A recorded key name that no key can have is refused
+// (ERROR_INVALID_DATA), never cut to another. The keys above the entries that were missing go again
+// when empty. Safe to repeat; ERROR_SUCCESS or the first error.
 DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
 // The entry keys of a record, one 64-bit digest each, in the record's order, over the whole tree
 // with its values and subkeys taken in any order (the registry re-adds a value written again at
@@ -275,6 +282,12 @@ struct KeyItem {
     DWORD dataSize;
 };
 bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item);
+// Write a record as NextKeyItem reads it: an item (a KEY_END's name is empty), or a KEY_VALUE
+// with its bytes. ERROR_SUCCESS or GrowBlock's two, after which the record holds part of the item.
+DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
+                       DWORD nameCharacters);
+DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
+                        const BYTE* data, DWORD size);
 // The next entry key of a record, its KEY_BEGIN or KEY_ABSENT, moving past its whole tree.
 bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item);
 

@@ -43,3 +43,6 @@ DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view);
 // failure on the way never costs a recorded value. Each entry key takes names[i] when names is
 // given. ERROR_SUCCESS or the first error; the walk goes on past one.
 DWORD PlaceEntryKeys(RegistryView view, const KeyRecord* record, const wchar_t* const* names);
+// A recorded key's name, terminated, into KEY_NAME_CHARACTERS: ERROR_INVALID_DATA for one that no
+// key can have (empty, 256 characters or more, holding "\" or a terminator), never cut or emptied.
+DWORD RecordedKeyName(const KeyItem& item, wchar_t* name);

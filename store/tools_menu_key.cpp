@@ -189,11 +189,12 @@ DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 
 DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view)
 {
+    // An empty name would open parent itself and delete everything below it.
+    if (!name[0]) return ERROR_INVALID_NAME;
     HKEY key;
     // Only what the walk needs: a key that refuses its own deletion is still walked, and what
     // can go below it goes.
-    DWORD result = (DWORD)RegOpenKeyExW(parent, name, 0,
-                                        KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, &key);
+    DWORD result = (DWORD)RegOpenKeyExW(parent, name, 0, KEY_ENUMERATE_SUB_KEYS | view, &key);
     if (result != ERROR_SUCCESS) return result;
     // Always ask for index 0: every subkey found is deleted before the next call.
     for (;;) {

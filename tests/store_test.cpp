@@ -320,9 +320,18 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     EXPECT_EQ(before, Tree());
     EXPECT_EQ(ERROR_SUCCESS, CopyEntryKey("Text", OtherView()));
     EXPECT_EQ(Tree("Text"), Tree("Text", OtherView()));
-    // A rename that cannot delete the old key puts it back whole and leaves no new one.
-    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "New"));
+    // A rename of the letters alone that cannot delete the old key puts it back whole.
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "WAVE"));
     EXPECT_EQ(before, Tree());
+    // When the old key takes nothing back either, the new one is the whole entry that is left.
+    {
+        const std::string wave = Tree("Wave");
+        AccessList noSubkeys("Wave", "O:BAD:(D;;0x4;;;WD)(A;;KA;;;WD)");
+        DWORD cleanUp = ERROR_SUCCESS;
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "New", &cleanUp));
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, cleanUp);
+        EXPECT_EQ(wave, Tree("New"));
+    }
     // A first registration made the Tools Menu key: its undo takes that away too.
     {
         AccessList unlocked("Wave\\Locked", "O:BAD:(A;;KA;;;WD)");
@@ -386,6 +395,33 @@ TEST(Store, RenameAndDuplicateKeepEveryByte)
     EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, DuplicateEntryKey("Wave", "WAVE"));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, RenameEntryKey("Gone", "New"));
     EXPECT_EQ(all, Tree());
+}
+
+TEST(Store, PuttingBackAsksOnlyForTheAccessEachStepNeeds)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "p", "m", "s");
+    const std::string before = Tree();
+    const char* names[] = {"Tool"};
+    KeyRecord record = {};
+    ASSERT_EQ(ERROR_SUCCESS, RecordEntryKeys(THIS_VIEW, names, 1, &record));
+    {
+        // Read and set-value only, as an installer may leave its key: no subkey can be made.
+        AccessList valuesOnly("Tool", "O:BAD:(A;;KR;;;WD)(A;;0xC0002;;;WD)");
+        EXPECT_EQ(ERROR_SUCCESS, WriteToolEntry("Tool", "C:\\new.exe", "New", ""));
+        ValueChange modal = {VALUE_MODAL, false, REG_DWORD, "", 1};
+        EXPECT_EQ(ERROR_SUCCESS, WriteEntryValues("Tool", &modal, 1));
+        EXPECT_EQ(ERROR_SUCCESS, RestoreEntryKeys(THIS_VIEW, &record));
+        EXPECT_EQ(before, Tree());
+    }
+    FreeKeyRecord(&record);
+    // A name no key can have is refused, never cut to another key's name.
+    const std::wstring tooLong(256, L'n');
+    ASSERT_EQ(ERROR_SUCCESS, AppendRecordItem(&record, KEY_BEGIN, tooLong.c_str(), 256));
+    ASSERT_EQ(ERROR_SUCCESS, AppendRecordItem(&record, KEY_END, NULL, 0));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, RestoreEntryKeys(THIS_VIEW, &record));
+    EXPECT_EQ(before, Tree());
+    FreeKeyRecord(&record);
 }
 
 TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
