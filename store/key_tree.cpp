@@ -17,25 +17,39 @@ void FreeKeyRecord(KeyRecord* record)
     ZeroMemory(record, sizeof *record);
 }
 
+// A block larger than half of what the process may address is never had, however much is freed
+// for it: asking would only throw away what could be freed.
+static bool CouldEverBeHad(ULONGLONG bytes)
+{
+    MEMORYSTATUSEX memory;
+    memory.dwLength = sizeof memory;
+    return bytes <= MAXDWORD / 2 &&
+           !(GlobalMemoryStatusEx(&memory) && bytes > memory.ullTotalVirtual / 2);
+}
+
 DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first)
 {
     if (needed <= *capacity) return ERROR_SUCCESS;
     DWORD grown = *capacity ? *capacity : first;
     while (grown < needed && grown <= MAXDWORD / 2)
         grown *= 2;
-    // A block larger than half of what the process may address is never had, however much is
-    // freed for it: asking would only throw away what could be freed.
-    MEMORYSTATUSEX memory;
-    memory.dwLength = sizeof memory;
-    if (grown < needed || grown > MAXDWORD / 2 ||
-        (GlobalMemoryStatusEx(&memory) && grown > memory.ullTotalVirtual / 2))
-        return ERROR_ARITHMETIC_OVERFLOW;
+    if (grown < needed || !CouldEverBeHad(grown)) return ERROR_ARITHMETIC_OVERFLOW;
     void* moved =
         *block ? GlobalReAlloc(*block, grown, GMEM_MOVEABLE) : GlobalAlloc(GMEM_FIXED, grown);
     if (!moved) return ERROR_NOT_ENOUGH_MEMORY;
     *block = moved;
     *capacity = grown;
     return ERROR_SUCCESS;
+}
+
+DWORD AllocateArray(void** block, size_t count, size_t size)
+{
+    *block = NULL;
+    if (count == 0) count = 1;
+    if (size == 0 || count > MAXDWORD / size || !CouldEverBeHad((ULONGLONG)count * size))
+        return ERROR_ARITHMETIC_OVERFLOW;
+    *block = GlobalAlloc(GPTR, count * size);
+    return *block ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 static DWORD Append(KeyRecord* record, const void* data, DWORD size)

@@ -174,7 +174,8 @@ struct KeyRecord {
 // leaves the block as it was. Records, findings and the texts built from them all grow this way.
 DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first);
 // count elements of size bytes, zero-filled, from the global heap (one when count is 0), which the
-// caller frees; ERROR_ARITHMETIC_OVERFLOW when they would not fit a DWORD of bytes.
+// caller frees; ERROR_NOT_ENOUGH_MEMORY, or ERROR_ARITHMETIC_OVERFLOW when they could never be had
+// by GrowBlock's rule, so that a caller frees nothing for them.
 DWORD AllocateArray(void** block, size_t count, size_t size);
 void FreeKeyRecord(KeyRecord* record);
 // Appends to record the key of each name's first part (names of one key in any letter case are

@@ -38,15 +38,6 @@ const char* NextAnsiCharacter(const char* p)
     return IsDBCSLeadByte((BYTE)p[0]) && p[1] ? p + 2 : p + 1;
 }
 
-DWORD AllocateArray(void** block, size_t count, size_t size)
-{
-    *block = NULL;
-    if (count == 0) count = 1;
-    if (size == 0 || count > MAXDWORD / size) return ERROR_ARITHMETIC_OVERFLOW;
-    *block = GlobalAlloc(GPTR, count * size);
-    return *block ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
-}
-
 RegistryView OtherView()
 {
 #ifdef _WIN64

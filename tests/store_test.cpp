@@ -424,6 +424,23 @@ TEST(Store, PuttingBackAsksOnlyForTheAccessEachStepNeeds)
     FreeKeyRecord(&record);
 }
 
+TEST(Store, ArraysThatCouldNeverFitAreRefusedAsBlocksAre)
+{
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+    // Past 2 GB, and past half of what the process may address where that is less (i686).
+    for (ULONGLONG bytes : {0x80000000ull, memory.ullTotalVirtual / 2 + 4096}) {
+        if (bytes > 0x80000000ull) continue;
+        void* block = NULL;
+        DWORD capacity = 0;
+        EXPECT_EQ((DWORD)ERROR_ARITHMETIC_OVERFLOW,
+                  GrowBlock(&block, &capacity, (DWORD)bytes, 4096));
+        EXPECT_EQ((DWORD)ERROR_ARITHMETIC_OVERFLOW, AllocateArray(&block, bytes / 16, 16));
+        if (block) GlobalFree(block);
+    }
+}
+
 TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
 {
     ClearToolsMenu();
