@@ -12,12 +12,9 @@ const char* const EntryValueNames[ENTRY_VALUE_COUNT] = {
 };
 const char* const ToolTypes[TOOL_TYPE_COUNT] = {"Generic", "WaveEditor", "SysxEditor"};
 
-// An item's name in code page 932, cut to fit, "?" for what it lacks.
-static void NarrowName(const wchar_t* name, DWORD characters, char* out, DWORD size)
+bool IsText(DWORD type)
 {
-    int length =
-        WideCharToMultiByte(CP_ACP, 0, name, (int)characters, out, (int)size - 1, NULL, NULL);
-    out[length > 0 ? length : 0] = '\0';
+    return type == REG_SZ || type == REG_EXPAND_SZ;
 }
 
 // A string value as an edit shows it: the characters up to the first terminator, which must be
@@ -70,7 +67,7 @@ static void StoreValue(StoredValue* value, const KeyItem& item)
     value->size = item.dataSize;
     memcpy(value->head, item.data,
            item.dataSize < sizeof value->head ? item.dataSize : sizeof value->head);
-    if (item.type == REG_SZ || item.type == REG_EXPAND_SZ) {
+    if (IsText(item.type)) {
         StoreText(value, item.data, item.dataSize);
     } else if (item.type == REG_MULTI_SZ) {
         // Shown as one line: the strings joined by a blank.
@@ -238,14 +235,8 @@ bool SameEntryKey(const char* a, const char* b)
 // A new name for an entry key, in UTF-16: one key of the Tools Menu, of a length the list reads.
 static DWORD NewEntryName(const char* name, wchar_t* wide)
 {
-    if (!name[0]) return ERROR_INVALID_NAME;
-    for (const char* p = name; *p; p = NextAnsiCharacter(p))
-        if (*p == '\\') return ERROR_INVALID_NAME;
-    if (strlen(name) >= TOOL_TEXT_SIZE) return ERROR_FILENAME_EXCED_RANGE;
-    int characters = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, NULL, 0);
-    if (characters == 0) return ERROR_NO_UNICODE_TRANSLATION;
-    if (characters > KEY_NAME_CHARACTERS) return ERROR_FILENAME_EXCED_RANGE;
-    return ToWide(name, wide, KEY_NAME_CHARACTERS);
+    DWORD error = EntryNameError(name, NAME_ONE_KEY);
+    return error == ERROR_SUCCESS ? ToWide(name, wide, KEY_NAME_CHARACTERS) : error;
 }
 
 // The checks that rename and duplicate share, and the record of from.

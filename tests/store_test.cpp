@@ -387,6 +387,7 @@ TEST(Store, RenameAndDuplicateKeepEveryByte)
         {"", ERROR_INVALID_NAME},
         {"\\", ERROR_INVALID_NAME},
         {"a\\b", ERROR_INVALID_NAME},
+        {"a\tb", ERROR_INVALID_NAME}, // a control character, as the command refuses it
         {std::string(260, 'n'), ERROR_FILENAME_EXCED_RANGE},
         {std::string(256, 'n'), ERROR_FILENAME_EXCED_RANGE}, // 256 UTF-16 characters
     };
