@@ -425,6 +425,26 @@ TEST(Store, PuttingBackAsksOnlyForTheAccessEachStepNeeds)
     FreeKeyRecord(&record);
 }
 
+TEST(Store, ADigestSeesAValueChangeItsTypeAlone)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "%WINDIR%\\notepad.exe", "m", "s");
+    const char* names[] = {"Tool"};
+    KeyRecord record = {};
+    ASSERT_EQ(ERROR_SUCCESS, RecordEntryKeys(THIS_VIEW, names, 1, &record));
+    UINT64 recorded = 0, now = 0;
+    DigestRecordedKeys(&record, &recorded);
+    ASSERT_EQ(ERROR_SUCCESS, DigestEntryKeys(THIS_VIEW, &record, &now));
+    EXPECT_EQ(recorded, now);
+    // An installer's REG_SZ made REG_EXPAND_SZ, the bytes kept: undo must still ask before it.
+    HKEY key = CreateKey("Tool");
+    RegSetValueExA(key, "ExePath", 0, REG_EXPAND_SZ, (const BYTE*)"%WINDIR%\\notepad.exe", 21);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, DigestEntryKeys(THIS_VIEW, &record, &now));
+    EXPECT_NE(recorded, now);
+    FreeKeyRecord(&record);
+}
+
 TEST(Store, ArraysThatCouldNeverFitAreRefusedAsBlocksAre)
 {
     MEMORYSTATUSEX memory = {};
