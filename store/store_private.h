@@ -44,7 +44,8 @@ DWORD ToWide(const char* text, wchar_t* out, DWORD characters);
 const char* NextAnsiCharacter(const char* p);
 // Deletes parent\name with every subkey, through the UTF-16 functions so that no name, however
 // long in code page 932 or outside it, stops the walk half-way. Each key is opened only to be
-// walked: deleting it asks for DELETE on it alone.
+// walked: deleting it asks for DELETE on it alone. ERROR_INVALID_NAME for "", which would be
+// parent.
 DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view);
 
 // key_record.cpp: a record's bytes and digests.
