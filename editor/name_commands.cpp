@@ -22,15 +22,15 @@ static bool Refuse(HWND dialog, const char* text)
 static bool CheckNewName(HWND dialog, const char* name, void* context)
 {
     const NameRules* rules = (const NameRules*)context;
-    if (!name[0]) return Refuse(dialog, "「新しい登録名」欄が入力されていません。");
-    // By characters: ソ and 表 end in the backslash's byte.
-    if (HasCharacter(name, '\\')) return Refuse(dialog, "登録名には「\\」を使えません。");
-    for (const unsigned char* p = (const unsigned char*)name; *p; p++)
-        if (*p < 0x20) return Refuse(dialog, "登録名に制御文字は使えません。");
-    int characters = MultiByteToWideChar(CP_ACP, 0, name, -1, NULL, 0);
-    if (strlen(name) >= TOOL_TEXT_SIZE || characters > 256)
+    switch (CheckEntryName(name, NAME_ONE_KEY)) {
+    case NAME_EMPTY: return Refuse(dialog, "「新しい登録名」欄が入力されていません。");
+    case NAME_HAS_BACKSLASH: return Refuse(dialog, "登録名には「\\」を使えません。");
+    case NAME_CONTROL_CHARACTER: return Refuse(dialog, "登録名に制御文字は使えません。");
+    case NAME_TOO_LONG:
         return Refuse(dialog, "登録名が長すぎます。半角で 255 文字、全角で 129 文字までにして"
                               "ください。");
+    default: break; // a broken character is refused by the command, as the system's error
+    }
     // The registry, not the list, so that a row shown with a look-alike name does not count.
     if (EntryKeyExists(THIS_VIEW, name) &&
         !(rules->renaming && SameEntryKey(rules->oldName, name))) {
@@ -58,9 +58,8 @@ static void ProposeCopyName(const char* name, char* proposal, DWORD size)
         lstrcpynA(base, name, sizeof base);
         for (;;) {
             snprintf(proposal, size, "%s%s", base, suffix);
-            int characters = MultiByteToWideChar(CP_ACP, 0, proposal, -1, NULL, 0);
             size_t length = strlen(base);
-            if ((strlen(proposal) < TOOL_TEXT_SIZE && characters <= 256) || length == 0) break;
+            if (CheckEntryName(proposal, NAME_ONE_KEY) != NAME_TOO_LONG || length == 0) break;
             base[length - 1] = '\0';
             DropDanglingLeadByte(base);
         }
@@ -93,6 +92,21 @@ static const NameCommand DuplicateCommand = {
     "「メニュー項目」が 2 つ並ぶので、プロパティで変えてください。",
     "「%s」を「%s」として複製しました。"};
 
+// A rename that failed and could not put the old key back either: both names may now be there,
+// and only the user can tell which one to keep.
+static void ReportHalfRename(HWND hwnd, const char* name, const char* newName, DWORD error,
+                             DWORD cleanUp)
+{
+    char text[2 * TOOL_TEXT_SIZE + 512];
+    snprintf(
+        text, sizeof text,
+        "「%s」の名前を「%s」に変更する途中で失敗し (エラー番号 %lu)、元の状態にも戻せません"
+        "でした (エラー番号 %lu)。\n両方の名前でツールが残っている場合は、レジストリ エディター "
+        "(regedit) でどちらかを削除してください。",
+        name, newName, (unsigned long)error, (unsigned long)cleanUp);
+    ShowMessage(hwnd, text, "", MB_OK | MB_ICONHAND);
+}
+
 static void RunNameCommand(HWND hwnd, const NameCommand& command)
 {
     char name[TOOL_TEXT_SIZE];
@@ -110,9 +124,15 @@ static void RunNameCommand(HWND hwnd, const NameCommand& command)
     if (renaming && strcmp(newName, name) == 0) return;
     const char* names[] = {newName, name};
     if (!BeginUndoStep(hwnd, command.kind, name, THIS_VIEW, names, renaming ? 2 : 1)) return;
-    DWORD error = renaming ? RenameEntryKey(name, newName) : DuplicateEntryKey(name, newName);
+    DWORD cleanUp = ERROR_SUCCESS;
+    DWORD error =
+        renaming ? RenameEntryKey(name, newName, &cleanUp) : DuplicateEntryKey(name, newName);
     EndUndoStep(error == ERROR_SUCCESS);
     RefreshToolList(hwnd);
+    if (error != ERROR_SUCCESS && cleanUp != ERROR_SUCCESS) {
+        ReportHalfRename(hwnd, name, newName, error, cleanUp);
+        return;
+    }
     if (error != ERROR_SUCCESS) {
         ReportSystemError(hwnd, error);
         return;

@@ -242,11 +242,6 @@ static void DiagnoseVirtualCopy(MenuDiagnosis* diagnosis, const Listing& here, c
     FreeListing(&copy);
 }
 
-static bool IsText(DWORD type)
-{
-    return type == REG_SZ || type == REG_EXPAND_SZ;
-}
-
 // The folders the host's launch looks along, whatever their order: the system folders and PATH.
 // Korvanel's own folder and current directory are none of Cakewalk's. The caller frees the list.
 static char* SearchFolders()

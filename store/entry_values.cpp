@@ -12,12 +12,9 @@ const char* const EntryValueNames[ENTRY_VALUE_COUNT] = {
 };
 const char* const ToolTypes[TOOL_TYPE_COUNT] = {"Generic", "WaveEditor", "SysxEditor"};
 
-// An item's name in code page 932, cut to fit, "?" for what it lacks.
-static void NarrowName(const wchar_t* name, DWORD characters, char* out, DWORD size)
+bool IsText(DWORD type)
 {
-    int length =
-        WideCharToMultiByte(CP_ACP, 0, name, (int)characters, out, (int)size - 1, NULL, NULL);
-    out[length > 0 ? length : 0] = '\0';
+    return type == REG_SZ || type == REG_EXPAND_SZ;
 }
 
 // A string value as an edit shows it: the characters up to the first terminator, which must be
@@ -78,7 +75,7 @@ static void StoreValue(StoredValue* value, const KeyItem& item)
     value->size = item.dataSize;
     memcpy(value->head, item.data,
            item.dataSize < sizeof value->head ? item.dataSize : sizeof value->head);
-    if (item.type == REG_SZ || item.type == REG_EXPAND_SZ) {
+    if (IsText(item.type)) {
         StoreText(value, item.data, item.dataSize);
     } else if (item.type == REG_MULTI_SZ) {
         // Shown as one line: the strings joined by a blank.
@@ -246,14 +243,8 @@ bool SameEntryKey(const char* a, const char* b)
 // A new name for an entry key, in UTF-16: one key of the Tools Menu, of a length the list reads.
 static DWORD NewEntryName(const char* name, wchar_t* wide)
 {
-    if (!name[0]) return ERROR_INVALID_NAME;
-    for (const char* p = name; *p; p = NextAnsiCharacter(p))
-        if (*p == '\\') return ERROR_INVALID_NAME;
-    if (strlen(name) >= TOOL_TEXT_SIZE) return ERROR_FILENAME_EXCED_RANGE;
-    int characters = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, NULL, 0);
-    if (characters == 0) return ERROR_NO_UNICODE_TRANSLATION;
-    if (characters > KEY_NAME_CHARACTERS) return ERROR_FILENAME_EXCED_RANGE;
-    return ToWide(name, wide, KEY_NAME_CHARACTERS);
+    DWORD error = EntryNameError(name, NAME_ONE_KEY);
+    return error == ERROR_SUCCESS ? ToWide(name, wide, KEY_NAME_CHARACTERS) : error;
 }
 
 // The checks that rename and duplicate share, and the record of from.
@@ -276,13 +267,45 @@ static DWORD PrepareCopy(const char* from, const char* to, bool renaming, wchar_
     return error;
 }
 
+// Never "": DeleteKeyTree would take the whole Tools Menu key's entries with it.
 static DWORD DeleteEntryKey(const wchar_t* name)
 {
+    if (!name[0]) return ERROR_INVALID_NAME;
     HKEY menuKey;
-    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_READ, &menuKey);
+    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_ENUMERATE_SUB_KEYS, &menuKey);
     if (error != ERROR_SUCCESS) return error;
     error = DeleteKeyTree(menuKey, name, THIS_VIEW);
     RegCloseKey(menuKey);
+    return error;
+}
+
+// The copy's key, made here so that a clean-up deletes only what this command made: a key of that
+// name that came meanwhile is another program's, and is left as it is.
+static DWORD MakeNewEntryKey(const wchar_t* name)
+{
+    HKEY menuKey, key;
+    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_CREATE_SUB_KEY, &menuKey);
+    if (error != ERROR_SUCCESS) return error;
+    DWORD disposition = 0;
+    error = (DWORD)RegCreateKeyExW(menuKey, name, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE,
+                                   NULL, &key, &disposition);
+    if (error == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        if (disposition != REG_CREATED_NEW_KEY) error = ERROR_ALREADY_EXISTS;
+    }
+    RegCloseKey(menuKey);
+    return error;
+}
+
+// The record's entry key put under name, in the key MakeNewEntryKey made; half a copy is no
+// entry of anyone's, so a failure deletes it again, and what that deletion met goes to cleanUp.
+static DWORD PlaceCopy(const KeyRecord* record, const wchar_t* name, DWORD* cleanUp)
+{
+    DWORD error = MakeNewEntryKey(name);
+    if (error != ERROR_SUCCESS) return error;
+    const wchar_t* names[] = {name};
+    error = PlaceEntryKeys(THIS_VIEW, record, names);
+    if (error != ERROR_SUCCESS) *cleanUp = DeleteEntryKey(name);
     return error;
 }
 
@@ -292,45 +315,88 @@ DWORD DuplicateEntryKey(const char* from, const char* to)
     KeyRecord record = {};
     DWORD error = PrepareCopy(from, to, false, wideTo, &record);
     if (error != ERROR_SUCCESS) return error;
-    const wchar_t* names[] = {wideTo};
-    error = PlaceEntryKeys(THIS_VIEW, &record, names);
-    // Half a copy is no entry of anyone's.
-    if (error != ERROR_SUCCESS) DeleteEntryKey(wideTo);
+    DWORD cleanUp = ERROR_SUCCESS;
+    error = PlaceCopy(&record, wideTo, &cleanUp);
     FreeKeyRecord(&record);
     return error;
 }
 
-DWORD RenameEntryKey(const char* from, const char* to)
+typedef LONG(WINAPI* RenameKeyFunction)(HKEY key, const wchar_t* subkey, const wchar_t* name);
+
+// Looked up: Windows before Vista lacks it. Wine's is not used: after a rename by Wine 8, the
+// Tools Menu key went on listing the entry under its old name, and the server failed later.
+static RenameKeyFunction SystemRenameKey()
 {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version")) return NULL;
+    return (RenameKeyFunction)(void*)GetProcAddress(GetModuleHandleA("advapi32.dll"),
+                                                    "RegRenameKey");
+}
+
+// The system's own rename, in place, so that the key keeps its access list, which a copy would
+// trade for its parent's. A failure (a change of letters alone is refused as a name that exists)
+// leaves the key as it was.
+static DWORD RenameInPlace(const wchar_t* from, const wchar_t* to)
+{
+    RenameKeyFunction renameKey = SystemRenameKey();
+    if (!renameKey) return ERROR_CALL_NOT_IMPLEMENTED;
+    HKEY menuKey, key;
+    DWORD error = OpenToolsMenuKey(THIS_VIEW, KEY_ENUMERATE_SUB_KEYS, &menuKey);
+    if (error != ERROR_SUCCESS) return error;
+    // What the call asks of the renamed key's handle; the right to delete the tree is asked of the
+    // tree by the system itself.
+    error = (DWORD)RegOpenKeyExW(menuKey, from, 0, KEY_WRITE, &key);
+    if (error == ERROR_SUCCESS) {
+        error = (DWORD)renameKey(key, NULL, to);
+        RegCloseKey(key);
+    }
+    RegCloseKey(menuKey);
+    return error;
+}
+
+// The rename as a copy: to made whole, then from deleted. A deletion that fails half-way puts
+// from back as recorded and deletes to again, unless from could not be put back: then to, the one
+// whole copy, stays.
+static DWORD RenameByCopy(const KeyRecord* record, const wchar_t* from, const wchar_t* to,
+                          DWORD* cleanUp)
+{
+    DWORD error = PlaceCopy(record, to, cleanUp);
+    if (error != ERROR_SUCCESS) return error;
+    error = DeleteEntryKey(from);
+    if (error == ERROR_SUCCESS) return error;
+    *cleanUp = PlaceEntryKeys(THIS_VIEW, record, NULL);
+    if (*cleanUp == ERROR_SUCCESS) *cleanUp = DeleteEntryKey(to);
+    return error;
+}
+
+// The letters alone: the registry opens the same key under either name, so only a key made anew
+// takes the new ones. Whatever fails, the recorded tree is put back under its old letters.
+static DWORD RenameLetters(const KeyRecord* record, const wchar_t* from, const wchar_t* to,
+                           DWORD* cleanUp)
+{
+    const wchar_t* names[] = {to};
+    DWORD error = DeleteEntryKey(from);
+    if (error == ERROR_SUCCESS) error = PlaceEntryKeys(THIS_VIEW, record, names);
+    if (error != ERROR_SUCCESS) *cleanUp = PlaceEntryKeys(THIS_VIEW, record, NULL);
+    return error;
+}
+
+DWORD RenameEntryKey(const char* from, const char* to, DWORD* cleanUpError)
+{
+    DWORD cleanUp = ERROR_SUCCESS;
     wchar_t wideTo[KEY_NAME_CHARACTERS], wideFrom[KEY_NAME_CHARACTERS];
     KeyRecord record = {};
     DWORD error = PrepareCopy(from, to, true, wideTo, &record);
-    if (error != ERROR_SUCCESS) return error;
-    KeyItem item;
-    DWORD position = 0;
-    NextKeyItem(&record, &position, &item);
-    DWORD length = item.nameCharacters < KEY_NAME_CHARACTERS ? item.nameCharacters : 0;
-    memcpy(wideFrom, item.name, length * sizeof(wchar_t));
-    wideFrom[length] = L'\0';
-    const wchar_t* names[] = {wideTo};
-    if (SameEntryKey(from, to)) {
-        // The registry opens the same key under either name: only a key made anew takes the new
-        // letters. What a failure half-way leaves, the caller's undo step brings back.
-        error = DeleteEntryKey(wideFrom);
-        if (error == ERROR_SUCCESS) error = PlaceEntryKeys(THIS_VIEW, &record, names);
-    } else {
-        error = PlaceEntryKeys(THIS_VIEW, &record, names);
-        if (error == ERROR_SUCCESS) {
-            error = DeleteEntryKey(wideFrom);
-            // Never half an entry: the old key is written back whole and the new one goes.
-            if (error != ERROR_SUCCESS) {
-                PlaceEntryKeys(THIS_VIEW, &record, NULL);
-                DeleteEntryKey(wideTo);
-            }
-        } else {
-            DeleteEntryKey(wideTo);
-        }
+    if (error == ERROR_SUCCESS) {
+        KeyItem item;
+        DWORD position = 0;
+        NextKeyItem(&record, &position, &item);
+        error = RecordedKeyName(item, wideFrom);
+        if (error == ERROR_SUCCESS && RenameInPlace(wideFrom, wideTo) != ERROR_SUCCESS)
+            error = SameEntryKey(from, to) ? RenameLetters(&record, wideFrom, wideTo, &cleanUp)
+                                           : RenameByCopy(&record, wideFrom, wideTo, &cleanUp);
+        FreeKeyRecord(&record);
     }
-    FreeKeyRecord(&record);
+    if (cleanUpError) *cleanUpError = cleanUp;
     return error;
 }

@@ -7,6 +7,39 @@
 // An entry's texts are held in 260 bytes.
 enum { TOOL_TEXT_SIZE = 260 };
 
+// tools_menu_key.cpp: the Tools Menu key, its views and paths, and what an entry's name may be.
+// Which registry view a function acts on: THIS_VIEW is the one this build's Cakewalk reads (the
+// 32-bit view for the i686 build), or the flag of the other one (KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY), from OtherView.
+typedef REGSAM RegistryView;
+enum { THIS_VIEW = 0 };
+// The flag of the view that the other build edits; 0 on 32-bit Windows, which has only one.
+RegistryView OtherView();
+// 64 or 32: the bitness of the Cakewalk that reads the given view.
+int ViewBits(RegistryView view);
+// Where a name is used: an entry that 登録 or the import writes, whose name may nest ("a\b" makes
+// a key below a), or a new name for one key (名前の変更, 複製).
+enum NameUse { NAME_NESTS, NAME_ONE_KEY };
+// Why a text cannot name an entry, the first reason in this order; the words are the caller's.
+enum NameProblem {
+    NAME_OK,
+    NAME_EMPTY,
+    NAME_EMPTY_PART,        // nesting: "\", "a\", "a\\b", which would name the menu key or none
+    NAME_HAS_BACKSLASH,     // one key: a backslash, walked by characters (ソ and 表 end in 0x5C)
+    NAME_CONTROL_CHARACTER, // one key: a byte below 0x20
+    NAME_TOO_LONG,          // TOOL_TEXT_SIZE bytes or more; one key: or over 255 UTF-16 characters
+    NAME_NOT_TEXT,          // one key: a broken double-byte character
+};
+// The one rule of what an entry's name may be, which every command and the store's own writes use.
+NameProblem CheckEntryName(const char* name, NameUse use);
+// A key's or value's name of characters UTF-16 characters in code page 932, into size bytes,
+// terminated, "?" for a character the code page lacks; false, with out empty, when it does not fit.
+bool NarrowName(const wchar_t* name, DWORD characters, char* out, DWORD size);
+// "HKEY_LOCAL_MACHINE\Software\...\Tools Menu" as the registry's own editor names the key of
+// view, with WOW6432Node for the 32-bit view on 64-bit Windows; ERROR_INSUFFICIENT_BUFFER.
+DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters);
+
+// entry_values.cpp: every value of an entry, and an entry key renamed or duplicated.
 // The values Cakewalk reads of an entry, in the order the プロパティ dialog shows them. Their names
 // are spelt once, in EntryValueNames (the INI export names its keys after three of them), and the
 // words of Type in ToolTypes, of which 登録 writes the first.
@@ -26,37 +59,8 @@ enum EntryValueId {
 extern const char* const EntryValueNames[ENTRY_VALUE_COUNT];
 enum { TOOL_TYPE_COUNT = 3 };
 extern const char* const ToolTypes[TOOL_TYPE_COUNT]; // Generic, WaveEditor, SysxEditor
-
-// Which registry view a function acts on: THIS_VIEW is the one this build's Cakewalk reads (the
-// 32-bit view for the i686 build), or the flag of the other one (KEY_WOW64_32KEY or
-// KEY_WOW64_64KEY), from OtherView.
-typedef REGSAM RegistryView;
-enum { THIS_VIEW = 0 };
-// The flag of the view that the other build edits; 0 on 32-bit Windows, which has only one.
-RegistryView OtherView();
-// 64 or 32: the bitness of the Cakewalk that reads the given view.
-int ViewBits(RegistryView view);
-
-// How an entry's name stands for its key. A name that is not NAME_EXACT must not be acted on by
-// name: it would name another key, or none.
-enum NameState {
-    NAME_EXACT,     // the key's name, in code page 932
-    NAME_UNREAD,    // too long for TOOL_TEXT_SIZE bytes, or the registry would not give it: empty
-    NAME_NOT_CP932, // holds a character that code page 932 lacks: shown with a look-alike or "?"
-};
-
-// One Tools-menu entry as a list item holds it: its program's icon (null until the list has read
-// it, and for a program without one), four terminated code page 932 texts, and whether the name
-// names the key.
-struct ToolEntry {
-    HICON icon;
-    char name[TOOL_TEXT_SIZE];
-    char path[TOOL_TEXT_SIZE];
-    char menuText[TOOL_TEXT_SIZE];
-    char statusText[TOOL_TEXT_SIZE];
-    NameState nameState;
-};
-
+// REG_SZ or REG_EXPAND_SZ: a type that an entry's text may have.
+bool IsText(DWORD type);
 // A value as it is stored, the raw material for its words: text holds a string (REG_MULTI_SZ's
 // joined by blanks) in code page 932, cut to fit, "?" for what it lacks; textExact says that an
 // edit shows it and gives it back as stored (REG_SZ or REG_EXPAND_SZ, nothing after its first
@@ -119,15 +123,41 @@ struct ValueChange {
 DWORD WriteEntryValues(const char* name, const ValueChange* changes, int count);
 // Copies the entry key from with its whole tree, byte for byte, to a new key to (duplicate), or
 // moves it there (rename; to may be from in other letters). ERROR_INVALID_NAME for an empty to or
-// one holding "\", ERROR_FILENAME_EXCED_RANGE for TOOL_TEXT_SIZE bytes or more than 255 UTF-16
-// characters, ERROR_ALREADY_EXISTS when to names another key in any letter case,
-// ERROR_FILE_NOT_FOUND without from, or the registry's error. A copy that fails leaves nothing of
-// to; a rename whose delete of from fails half-way writes from back whole and deletes to, so no
-// entry is ever left half there.
+// one holding "\" or a control character, ERROR_FILENAME_EXCED_RANGE for TOOL_TEXT_SIZE bytes or
+// more than 255 UTF-16 characters, ERROR_ALREADY_EXISTS when to names another key in any letter
+// case (one made by another program meanwhile too), ERROR_FILE_NOT_FOUND without from,
+// ERROR_INVALID_DATA when from's name as recorded could name no key, or the registry's error. A
+// copy that fails deletes only the key it made. A rename is the system's own where it has one
+// (RegRenameKey, not taken under Wine), which keeps the key's access list; else, and for a change
+// of letters alone, it is a copy, which takes its parent's access list, and a deletion of from. Any
+// failure on that way puts from back as it was recorded and deletes the copy, and returns the first
+// error; when from cannot be put back, the copy is kept whole, never deleted, and *cleanUpError
+// (when given) says why, else it is ERROR_SUCCESS: the entry may then be there under both names.
 DWORD DuplicateEntryKey(const char* from, const char* to);
-DWORD RenameEntryKey(const char* from, const char* to);
+DWORD RenameEntryKey(const char* from, const char* to, DWORD* cleanUpError = nullptr);
 // Whether the two names name one key, compared as the registry compares them.
 bool SameEntryKey(const char* a, const char* b);
+
+// tool_store.cpp: the entries as the list holds them.
+// How an entry's name stands for its key. A name that is not NAME_EXACT must not be acted on by
+// name: it would name another key, or none.
+enum NameState {
+    NAME_EXACT,     // the key's name, in code page 932
+    NAME_UNREAD,    // too long for TOOL_TEXT_SIZE bytes, or the registry would not give it: empty
+    NAME_NOT_CP932, // holds a character that code page 932 lacks: shown with a look-alike or "?"
+};
+
+// One Tools-menu entry as a list item holds it: its program's icon (null until the list has read
+// it, and for a program without one), four terminated code page 932 texts, and whether the name
+// names the key.
+struct ToolEntry {
+    HICON icon;
+    char name[TOOL_TEXT_SIZE];
+    char path[TOOL_TEXT_SIZE];
+    char menuText[TOOL_TEXT_SIZE];
+    char statusText[TOOL_TEXT_SIZE];
+    NameState nameState;
+};
 
 // Receives each entry, which it then owns and releases with FreeToolEntry.
 typedef void (*ToolEntrySink)(ToolEntry* entry, void* context);
@@ -159,6 +189,7 @@ DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
 // ERROR_INVALID_NAME or ERROR_FILENAME_EXCED_RANGE.
 DWORD DeleteToolEntry(const char* name);
 
+// key_record.cpp: records of key trees, their bytes and digests, and the blocks they grow in.
 // A record of entry keys (or of the whole Tools Menu key), as the registry holds them: for each
 // key its name in its own letter case, every value with its name, type and bytes in the
 // registry's order, and every subkey, depth first; or the fact that the key did not exist. Names
@@ -177,41 +208,67 @@ struct KeyRecord {
 // leaves the block as it was. Records, findings and the texts built from them all grow this way.
 DWORD GrowBlock(void** block, DWORD* capacity, DWORD needed, DWORD first);
 // count elements of size bytes, zero-filled, from the global heap (one when count is 0), which the
-// caller frees; ERROR_ARITHMETIC_OVERFLOW when they would not fit a DWORD of bytes.
+// caller frees; ERROR_NOT_ENOUGH_MEMORY, or ERROR_ARITHMETIC_OVERFLOW when they could never be had
+// by GrowBlock's rule, so that a caller frees nothing for them.
 DWORD AllocateArray(void** block, size_t count, size_t size);
 void FreeKeyRecord(KeyRecord* record);
+// Walks a record: each call gives the next item, false at the end. Items come as a key's
+// KEY_BEGIN, its values, its subkeys' items, and its KEY_END; or as one KEY_ABSENT.
+enum KeyItemKind { KEY_BEGIN, KEY_VALUE, KEY_END, KEY_ABSENT };
+struct KeyItem {
+    KeyItemKind kind;
+    const wchar_t* name; // not terminated: nameCharacters long
+    DWORD nameCharacters;
+    DWORD type; // of a value
+    const BYTE* data;
+    DWORD dataSize;
+};
+bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item);
+// Write a record as NextKeyItem reads it: an item (a KEY_END's name is empty), or a KEY_VALUE
+// with its bytes. ERROR_SUCCESS or GrowBlock's two, after which the record holds part of the item.
+DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
+                       DWORD nameCharacters);
+DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
+                        const BYTE* data, DWORD size);
+// The next entry key of a record, its KEY_BEGIN or KEY_ABSENT, moving past its whole tree.
+bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item);
+// The entry keys of a record, one 64-bit digest each, in the record's order, over the whole tree
+// with its values and subkeys taken in any order (the registry re-adds a value written again at
+// its end).
+int CountEntryKeys(const KeyRecord* record);
+void DigestRecordedKeys(const KeyRecord* record, UINT64* digests);
+
+// key_tree.cpp: key trees read into records.
 // Appends to record the key of each name's first part (names of one key in any letter case are
-// recorded once), in the registry's order, then the keys that do not exist. ERROR_SUCCESS, or the
+// recorded once; a name that WriteToolEntry refuses is left out), in the registry's order, then
+// the keys that do not exist. ERROR_SUCCESS, or the
 // error that kept a tree from being read whole (a refused subkey, no memory: GrowBlock's two), with
 // record freed.
 DWORD RecordEntryKeys(RegistryView view, const char* const* names, int count, KeyRecord* record);
-// Makes each recorded entry key of view as it was recorded, in place: missing keys are made and
-// the recorded values that differ written, then the values and subkeys the record lacks deleted;
-// only a key that is missing or stands in other letters is made anew. Each key is opened with the
-// access its step needs, and the walk goes on past a failure, so that everything that can be put
-// back is, and nothing the record holds is ever deleted. The keys above the entries that were
-// missing go again when empty. Safe to repeat; ERROR_SUCCESS or the first error.
-DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
-// The entry keys of a record, one 64-bit digest each, in the record's order, over the whole tree
-// with its values and subkeys taken in any order (the registry re-adds a value written again at
-// its end). DigestEntryKeys digests the keys of those names as view holds them now: ERROR_SUCCESS
-// or the error that kept them from being read whole.
-int CountEntryKeys(const KeyRecord* record);
-void DigestRecordedKeys(const KeyRecord* record, UINT64* digests);
+// The digests of the keys of the record's names as view holds them now: ERROR_SUCCESS or the
+// error that kept them from being read whole.
 DWORD DigestEntryKeys(RegistryView view, const KeyRecord* record, UINT64* digests);
 // Whether view's Tools Menu holds the entry key of name (its first part), in any letter case.
 bool EntryKeyExists(RegistryView view, const char* name);
+// The whole Tools Menu key of view into record; a missing key gives a record of the key alone.
+// ERROR_SUCCESS, or the error of the reading (the key refused: ERROR_ACCESS_DENIED...).
+DWORD RecordToolsMenu(RegistryView view, KeyRecord* record);
+
+// key_place.cpp: records put back, and entry keys copied between the views.
+// Makes each recorded entry key of view as it was recorded, in place: missing keys are made and
+// the recorded values that differ written, then the values and subkeys the record lacks deleted;
+// only a key that is missing or stands in other letters is made anew. Each key is opened to read,
+// and again for one right (to set values, or to make subkeys) only once the record needs that
+// right of it; the walk goes on past a failure, so that everything that can be put back is, and
+// nothing the record holds is ever deleted. A recorded key name that no key can have is refused
+// (ERROR_INVALID_DATA), never cut to another. The keys above the entries that were missing go again
+// when empty. Safe to repeat; ERROR_SUCCESS or the first error.
+DWORD RestoreEntryKeys(RegistryView view, const KeyRecord* record);
 // Copies the entry key of name (its first part) with its whole tree from this view into view,
 // with the UTF-16 functions; an entry key of that name there, in any letter case, is replaced
 // whole and keeps its letter case. ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when there is nothing to
 // copy, or the registry's error.
 DWORD CopyEntryKey(const char* name, RegistryView view);
-// The whole Tools Menu key of view into record; a missing key gives a record of the key alone.
-// ERROR_SUCCESS, or the error of the reading (the key refused: ERROR_ACCESS_DENIED...).
-DWORD RecordToolsMenu(RegistryView view, KeyRecord* record);
-// "HKEY_LOCAL_MACHINE\Software\...\Tools Menu" as the registry's own editor names the key of
-// view, with WOW6432Node for the 32-bit view on 64-bit Windows; ERROR_INSUFFICIENT_BUFFER.
-DWORD ToolsMenuRegistryPath(RegistryView view, wchar_t* path, DWORD characters);
 
 // Why an entry may be missing from Cakewalk's menu: plain records that the report words, in the
 // report's order. name is the entry's (cut, with "?" for what code page 932 lacks); detail a
@@ -274,28 +331,6 @@ struct MenuDiagnosis {
 // current directory. ERROR_SUCCESS, or the error that kept this view's menu from being read.
 DWORD DiagnoseToolsMenu(MenuDiagnosis* diagnosis);
 void FreeDiagnosis(MenuDiagnosis* diagnosis);
-
-// Walks a record: each call gives the next item, false at the end. Items come as a key's
-// KEY_BEGIN, its values, its subkeys' items, and its KEY_END; or as one KEY_ABSENT.
-enum KeyItemKind { KEY_BEGIN, KEY_VALUE, KEY_END, KEY_ABSENT };
-struct KeyItem {
-    KeyItemKind kind;
-    const wchar_t* name; // not terminated: nameCharacters long
-    DWORD nameCharacters;
-    DWORD type; // of a value
-    const BYTE* data;
-    DWORD dataSize;
-};
-bool NextKeyItem(const KeyRecord* record, DWORD* position, KeyItem* item);
-// The next entry key of a record, its KEY_BEGIN or KEY_ABSENT, moving past its whole tree.
-bool NextEntryKey(const KeyRecord* record, DWORD* position, KeyItem* item);
-// Appends one item to a record as the reading of a key does, so that a record can be made from
-// other sources too (a KEY_END takes no name). ERROR_SUCCESS, or GrowBlock's two errors, after
-// which the record may end in part of the item: its maker frees it.
-DWORD AppendRecordItem(KeyRecord* record, KeyItemKind kind, const wchar_t* name,
-                       DWORD nameCharacters);
-DWORD AppendRecordValue(KeyRecord* record, const wchar_t* name, DWORD nameCharacters, DWORD type,
-                        const BYTE* data, DWORD size);
 
 // Seams for the tests only.
 // Records and icons alive right now: a refresh must leave as many as it found.

@@ -27,10 +27,7 @@ static void ReadText(HKEY key, const char* valueName, char* text, DWORD size)
 // code page 932 form does not come back as the same UTF-16 would name another key, or none.
 static NameState NameOfKey(const wchar_t* keyName, char* name, DWORD size)
 {
-    if (WideCharToMultiByte(CP_ACP, 0, keyName, -1, name, (int)size, NULL, NULL) == 0) {
-        name[0] = '\0';
-        return NAME_UNREAD;
-    }
+    if (!NarrowName(keyName, (DWORD)wcslen(keyName), name, size)) return NAME_UNREAD;
     wchar_t back[KEY_NAME_CHARACTERS];
     if (ToWide(name, back, KEY_NAME_CHARACTERS) != ERROR_SUCCESS) return NAME_NOT_CP932;
     return wcscmp(back, keyName) == 0 ? NAME_EXACT : NAME_NOT_CP932;
@@ -92,7 +89,7 @@ static bool TextFits(HKEY key, EntryValueId value)
     DWORD size = sizeof text, type = REG_NONE;
     LONG result = RegQueryValueExA(key, valueName, NULL, &type, (BYTE*)text, &size);
     if (result == ERROR_FILE_NOT_FOUND) return true;
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    if (result != ERROR_SUCCESS || !IsText(type)) return false;
     if (size < TOOL_TEXT_SIZE)
         text[size] = '\0';
     else if (text[TOOL_TEXT_SIZE - 1] != '\0')
@@ -153,8 +150,6 @@ static void WriteText(HKEY key, const char* valueName, const char* text)
 DWORD WriteToolEntry(const char* name, const char* path, const char* menuText,
                      const char* statusText)
 {
-    // The list reads names into TOOL_TEXT_SIZE bytes: a longer one could not be named again.
-    if (strlen(name) >= TOOL_TEXT_SIZE) return ERROR_FILENAME_EXCED_RANGE;
     char keyPath[TOOL_KEY_PATH_SIZE];
     HKEY key;
     DWORD result = BuildToolKeyPath(name, keyPath, sizeof keyPath);

@@ -1,5 +1,6 @@
 // The Tools Menu key itself: its path from the program's resources, the registry views that hold
-// one each, opening and creating it, the path of an entry below it, and deleting a key tree.
+// one each, opening and creating it, what an entry's name may be and the path it makes below the
+// key, and deleting a key tree.
 #include <windows.h>
 #include <string.h>
 #include <wchar.h>
@@ -36,15 +37,6 @@ DWORD ToWide(const char* text, wchar_t* out, DWORD characters)
 const char* NextAnsiCharacter(const char* p)
 {
     return IsDBCSLeadByte((BYTE)p[0]) && p[1] ? p + 2 : p + 1;
-}
-
-DWORD AllocateArray(void** block, size_t count, size_t size)
-{
-    *block = NULL;
-    if (count == 0) count = 1;
-    if (size == 0 || count > MAXDWORD / size) return ERROR_ARITHMETIC_OVERFLOW;
-    *block = GlobalAlloc(GPTR, count * size);
-    return *block ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
 }
 
 RegistryView OtherView()
@@ -180,12 +172,74 @@ static bool HasEmptyPart(const char* name)
     return partEmpty;
 }
 
+static bool HasBackslash(const char* name)
+{
+    for (const char* p = name; *p; p = NextAnsiCharacter(p))
+        if (*p == '\\') return true;
+    return false;
+}
+
+NameProblem CheckEntryName(const char* name, NameUse use)
+{
+    if (!name[0]) return NAME_EMPTY;
+    // The list reads names into TOOL_TEXT_SIZE bytes: a longer one could not be named again.
+    if (use == NAME_NESTS) {
+        if (HasEmptyPart(name)) return NAME_EMPTY_PART;
+        return strlen(name) >= TOOL_TEXT_SIZE ? NAME_TOO_LONG : NAME_OK;
+    }
+    if (HasBackslash(name)) return NAME_HAS_BACKSLASH;
+    // By bytes: no character of code page 932 holds one below 0x20, whole or broken.
+    for (const unsigned char* p = (const unsigned char*)name; *p; p++)
+        if (*p < 0x20) return NAME_CONTROL_CHARACTER;
+    // The registry counts a key's name in UTF-16 characters, 255 at most.
+    int characters = MultiByteToWideChar(CP_ACP, 0, name, -1, NULL, 0);
+    if (strlen(name) >= TOOL_TEXT_SIZE || characters > KEY_NAME_CHARACTERS) return NAME_TOO_LONG;
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, NULL, 0) == 0)
+        return NAME_NOT_TEXT;
+    return NAME_OK;
+}
+
+DWORD EntryNameError(const char* name, NameUse use)
+{
+    switch (CheckEntryName(name, use)) {
+    case NAME_OK: return ERROR_SUCCESS;
+    case NAME_TOO_LONG: return ERROR_FILENAME_EXCED_RANGE;
+    case NAME_NOT_TEXT: return ERROR_NO_UNICODE_TRANSLATION;
+    default: return ERROR_INVALID_NAME;
+    }
+}
+
+bool EntryKeyName(const char* name, wchar_t* out)
+{
+    if (CheckEntryName(name, NAME_NESTS) != NAME_OK) return false;
+    size_t length = strlen(name);
+    for (const char* p = name; *p; p = NextAnsiCharacter(p)) {
+        if (*p == '\\') {
+            length = (size_t)(p - name);
+            break;
+        }
+    }
+    char part[TOOL_TEXT_SIZE];
+    memcpy(part, name, length);
+    part[length] = '\0';
+    return ToWide(part, out, KEY_NAME_CHARACTERS) == ERROR_SUCCESS;
+}
+
+bool NarrowName(const wchar_t* name, DWORD characters, char* out, DWORD size)
+{
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, name, (int)characters, out, (int)size - 1, NULL, NULL);
+    out[length > 0 ? length : 0] = '\0';
+    return length > 0 || characters == 0;
+}
+
 DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 {
     ZeroMemory(path, size);
-    if (HasEmptyPart(name)) return ERROR_INVALID_NAME;
+    DWORD error = EntryNameError(name, NAME_NESTS);
+    if (error != ERROR_SUCCESS) return error;
     char key[TOOLS_MENU_KEY_SIZE];
-    DWORD error = LoadToolsMenuKey(key, sizeof key);
+    error = LoadToolsMenuKey(key, sizeof key);
     if (error != ERROR_SUCCESS) return error;
     size_t keyLength = strlen(key), nameLength = strlen(name);
     if (keyLength + 1 + nameLength + 1 > size) return ERROR_FILENAME_EXCED_RANGE;
@@ -197,11 +251,12 @@ DWORD BuildToolKeyPath(const char* name, char* path, DWORD size)
 
 DWORD DeleteKeyTree(HKEY parent, const wchar_t* name, RegistryView view)
 {
+    // An empty name would open parent itself and delete everything below it.
+    if (!name[0]) return ERROR_INVALID_NAME;
     HKEY key;
     // Only what the walk needs: a key that refuses its own deletion is still walked, and what
     // can go below it goes.
-    DWORD result = (DWORD)RegOpenKeyExW(parent, name, 0,
-                                        KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, &key);
+    DWORD result = (DWORD)RegOpenKeyExW(parent, name, 0, KEY_ENUMERATE_SUB_KEYS | view, &key);
     if (result != ERROR_SUCCESS) return result;
     // Always ask for index 0: every subkey found is deleted before the next call.
     for (;;) {

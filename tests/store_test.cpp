@@ -344,9 +344,18 @@ TEST(Undo, RestoresInPlaceAroundASubkeyThatRefusesDeletionAndKeepsUnterminatedSt
     EXPECT_EQ(before, Tree());
     EXPECT_EQ(ERROR_SUCCESS, CopyEntryKey("Text", OtherView()));
     EXPECT_EQ(Tree("Text"), Tree("Text", OtherView()));
-    // A rename that cannot delete the old key puts it back whole and leaves no new one.
-    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "New"));
+    // A rename of the letters alone that cannot delete the old key puts it back whole.
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "WAVE"));
     EXPECT_EQ(before, Tree());
+    // When the old key takes nothing back either, the new one is the whole entry that is left.
+    {
+        const std::string wave = Tree("Wave");
+        AccessList noSubkeys("Wave", "O:BAD:(D;;0x4;;;WD)(A;;KA;;;WD)");
+        DWORD cleanUp = ERROR_SUCCESS;
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, RenameEntryKey("Wave", "New", &cleanUp));
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, cleanUp);
+        EXPECT_EQ(wave, Tree("New"));
+    }
     // A first registration made the Tools Menu key: its undo takes that away too.
     {
         AccessList unlocked("Wave\\Locked", "O:BAD:(A;;KA;;;WD)");
@@ -472,6 +481,7 @@ TEST(Store, RenameAndDuplicateKeepEveryByte)
         {"", ERROR_INVALID_NAME},
         {"\\", ERROR_INVALID_NAME},
         {"a\\b", ERROR_INVALID_NAME},
+        {"a\tb", ERROR_INVALID_NAME}, // a control character, as the command refuses it
         {std::string(260, 'n'), ERROR_FILENAME_EXCED_RANGE},
         {std::string(256, 'n'), ERROR_FILENAME_EXCED_RANGE}, // 256 UTF-16 characters
     };
@@ -480,6 +490,70 @@ TEST(Store, RenameAndDuplicateKeepEveryByte)
     EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, DuplicateEntryKey("Wave", "WAVE"));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, RenameEntryKey("Gone", "New"));
     EXPECT_EQ(all, Tree());
+}
+
+TEST(Store, PuttingBackAsksOnlyForTheAccessEachStepNeeds)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "p", "m", "s");
+    const std::string before = Tree();
+    const char* names[] = {"Tool"};
+    KeyRecord record = {};
+    ASSERT_EQ(ERROR_SUCCESS, RecordEntryKeys(THIS_VIEW, names, 1, &record));
+    {
+        // Read and set-value only, as an installer may leave its key: no subkey can be made.
+        AccessList valuesOnly("Tool", "O:BAD:(A;;KR;;;WD)(A;;0xC0002;;;WD)");
+        EXPECT_EQ(ERROR_SUCCESS, WriteToolEntry("Tool", "C:\\new.exe", "New", ""));
+        ValueChange modal = {VALUE_MODAL, false, REG_DWORD, "", 1};
+        EXPECT_EQ(ERROR_SUCCESS, WriteEntryValues("Tool", &modal, 1));
+        EXPECT_EQ(ERROR_SUCCESS, RestoreEntryKeys(THIS_VIEW, &record));
+        EXPECT_EQ(before, Tree());
+    }
+    FreeKeyRecord(&record);
+    // A name no key can have is refused, never cut to another key's name.
+    const std::wstring tooLong(256, L'n');
+    ASSERT_EQ(ERROR_SUCCESS, AppendRecordItem(&record, KEY_BEGIN, tooLong.c_str(), 256));
+    ASSERT_EQ(ERROR_SUCCESS, AppendRecordItem(&record, KEY_END, NULL, 0));
+    EXPECT_EQ((DWORD)ERROR_INVALID_DATA, RestoreEntryKeys(THIS_VIEW, &record));
+    EXPECT_EQ(before, Tree());
+    FreeKeyRecord(&record);
+}
+
+TEST(Store, ADigestSeesAValueChangeItsTypeAlone)
+{
+    ClearToolsMenu();
+    PutEntry("Tool", "%WINDIR%\\notepad.exe", "m", "s");
+    const char* names[] = {"Tool"};
+    KeyRecord record = {};
+    ASSERT_EQ(ERROR_SUCCESS, RecordEntryKeys(THIS_VIEW, names, 1, &record));
+    UINT64 recorded = 0, now = 0;
+    DigestRecordedKeys(&record, &recorded);
+    ASSERT_EQ(ERROR_SUCCESS, DigestEntryKeys(THIS_VIEW, &record, &now));
+    EXPECT_EQ(recorded, now);
+    // An installer's REG_SZ made REG_EXPAND_SZ, the bytes kept: undo must still ask before it.
+    HKEY key = CreateKey("Tool");
+    RegSetValueExA(key, "ExePath", 0, REG_EXPAND_SZ, (const BYTE*)"%WINDIR%\\notepad.exe", 21);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, DigestEntryKeys(THIS_VIEW, &record, &now));
+    EXPECT_NE(recorded, now);
+    FreeKeyRecord(&record);
+}
+
+TEST(Store, ArraysThatCouldNeverFitAreRefusedAsBlocksAre)
+{
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+    // Past 2 GB, and past half of what the process may address where that is less (i686).
+    for (ULONGLONG bytes : {0x80000000ull, memory.ullTotalVirtual / 2 + 4096}) {
+        if (bytes > 0x80000000ull) continue;
+        void* block = NULL;
+        DWORD capacity = 0;
+        EXPECT_EQ((DWORD)ERROR_ARITHMETIC_OVERFLOW,
+                  GrowBlock(&block, &capacity, (DWORD)bytes, 4096));
+        EXPECT_EQ((DWORD)ERROR_ARITHMETIC_OVERFLOW, AllocateArray(&block, bytes / 16, 16));
+        if (block) GlobalFree(block);
+    }
 }
 
 TEST(Store, EntryValuesReadTheTenAndWriteOnlyWhatTheyAreGiven)
