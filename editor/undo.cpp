@@ -160,13 +160,6 @@ bool UndoMenuText(char* text, DWORD size)
 }
 
 // An entry key's name from a record, in code page 932 ("?" for what it lacks).
-static void EntryName(const KeyItem& item, char* name, DWORD size)
-{
-    int length = WideCharToMultiByte(CP_ACP, 0, item.name, (int)item.nameCharacters, name,
-                                     (int)size - 1, NULL, NULL);
-    name[length > 0 ? length : 0] = '\0';
-}
-
 // The first key that the step brings back, selected so that the user sees it is there again.
 static void SelectFirstRestored(HWND hwnd, const KeyRecord* record)
 {
@@ -174,7 +167,7 @@ static void SelectFirstRestored(HWND hwnd, const KeyRecord* record)
     for (DWORD position = 0; NextEntryKey(record, &position, &item);) {
         if (item.kind == KEY_ABSENT) continue;
         char name[TOOL_TEXT_SIZE];
-        EntryName(item, name, sizeof name);
+        NarrowName(item.name, item.nameCharacters, name, sizeof name);
         SelectEntryNamed(hwnd, name);
         return;
     }
@@ -201,7 +194,7 @@ static void ListChangesSince(const UndoStep* step, const UINT64* recorded, const
         if (!since || now[i] == recorded[i] || (asked && now[i] == asked[i])) continue;
         if ((*changed)++ >= NamedChanges) continue;
         char name[TOOL_TEXT_SIZE];
-        EntryName(item, name, sizeof name);
+        NarrowName(item.name, item.nameCharacters, name, sizeof name);
         size_t used = strlen(text);
         snprintf(text + used, size - used, "'%s'\n", name);
     }

@@ -21,11 +21,6 @@ const char* MenuName(RegistryView view)
     return name;
 }
 
-static bool IsStringType(DWORD type)
-{
-    return type == REG_SZ || type == REG_EXPAND_SZ;
-}
-
 bool ShownValueText(EntryValueId id, const StoredValue& value, char* text, DWORD size)
 {
     text[0] = '\0';
@@ -34,7 +29,7 @@ bool ShownValueText(EntryValueId id, const StoredValue& value, char* text, DWORD
         snprintf(text, size, "%lu", (unsigned long)value.number);
         return true;
     }
-    if (!IsStringType(value.type) || !value.textExact) return false;
+    if (!IsText(value.type) || !value.textExact) return false;
     lstrcpynA(text, value.text, (int)size);
     return true;
 }
