@@ -34,13 +34,6 @@ static std::string Wide(const std::wstring& text)
     return std::string("\xFF\xFE") + std::string((const char*)text.data(), text.size() * 2);
 }
 
-// Followed by bytes that are not zero: a string without its terminator is stored without one.
-static void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::string& bytes)
-{
-    std::string data = bytes + "\xFF\xFF";
-    RegSetValueExW(key, name, 0, type, (const BYTE*)data.data(), (DWORD)bytes.size());
-}
-
 // Files that no code of ours wrote, and our own backup, each read back to the very record that
 // the registry gives, and written back to the same tree.
 TEST(Restore, WineExportsAndTheBackupComeBackByteForByte)

@@ -36,6 +36,12 @@ HKEY CreateKey(const std::string& path)
     return key;
 }
 
+void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::string& bytes)
+{
+    std::string data = bytes + "\xFF\xFF";
+    RegSetValueExW(key, name, 0, type, (const BYTE*)data.data(), (DWORD)bytes.size());
+}
+
 void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
               const std::string& statusText)
 {

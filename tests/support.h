@@ -15,6 +15,9 @@ extern REGSAM View; // 0, or KEY_WOW64_32KEY when the program under test is the 
 void ClearToolsMenu();
 HKEY CreateKey(
     const std::string& path); // below the Tools Menu key, with its parents; caller closes
+// bytes as the value's data, followed in memory by bytes that are not zero, so that a string
+// without its terminator is stored without one.
+void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::string& bytes);
 void PutEntry(const std::string& name, const std::string& exePath, const std::string& menuText,
               const std::string& statusText);
 Strings Subkeys(const std::string& path = "");                 // in the registry's order
