@@ -38,12 +38,10 @@ static void Line(ReportText* report, const char* format, ...)
 }
 
 // The system's text for error inside the report's own sentence, which supplies the line break
-// and the full stop that the system's text ends in.
+// and the full stop that the system's text often ends in.
 static void ReasonText(DWORD error, char* text, DWORD size)
 {
     SystemErrorText(error, text, size);
-    for (size_t end = strlen(text); end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n');)
-        text[--end] = '\0';
     const char* last = NULL;
     for (const char* p = text; *p; p = CharNextExA(932, p, 0))
         last = p;

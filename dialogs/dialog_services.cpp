@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <stdio.h>
+#include <string.h>
 #include "dialogs/dialogs.h"
 #include "dialogs/dialogs_private.h"
 
@@ -71,6 +72,9 @@ bool SystemErrorText(DWORD number, char* text, DWORD size)
                                   number, 0, text, size - 1, NULL);
     if (length == 0) snprintf(text, size, "エラー番号 %lu", number);
     text[size - 1] = '\0';
+    // The system ends its texts in a line break, which a sentence around one must not inherit.
+    for (size_t end = strlen(text); end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n');)
+        text[--end] = '\0';
     return length != 0;
 }
 

@@ -11,8 +11,8 @@
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT style);
 // The system's text for a Win32 error number (or a shell result of 32 or less) in an error box.
 void ReportSystemError(HWND owner, DWORD number);
-// The system's text for an error number in its own language, as it gives it (its line break
-// included), into size bytes; "エラー番号 <number>" and false where it has none or it does not fit.
+// The system's text for an error number in its own language, without the line break it ends
+// in, into size bytes; "エラー番号 <number>" and false where it has none or it does not fit.
 bool SystemErrorText(DWORD number, char* text, DWORD size);
 // A box of UTF-16 texts, readable whatever the system's code page, centred like ShowMessage's.
 int ShowWideMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);

@@ -97,13 +97,15 @@ static const NameCommand DuplicateCommand = {
 static void ReportHalfRename(HWND hwnd, const char* name, const char* newName, DWORD error,
                              DWORD cleanUp)
 {
-    char text[2 * TOOL_TEXT_SIZE + 512];
-    snprintf(
-        text, sizeof text,
-        "「%s」の名前を「%s」に変更する途中で失敗し (エラー番号 %lu)、元の状態にも戻せません"
-        "でした (エラー番号 %lu)。\n両方の名前でツールが残っている場合は、レジストリ エディター "
-        "(regedit) でどちらかを削除してください。",
-        name, newName, (unsigned long)error, (unsigned long)cleanUp);
+    // Each error in the system's own words, as every other failure box gives it.
+    char first[256], second[256], text[2 * TOOL_TEXT_SIZE + 1024];
+    SystemErrorText(error, first, sizeof first);
+    SystemErrorText(cleanUp, second, sizeof second);
+    snprintf(text, sizeof text,
+             "「%s」の名前を「%s」に変更する途中で失敗しました。\n%s\n元の状態にも戻せません"
+             "でした。\n%s\n両方の名前でツールが残っている場合は、レジストリ エディター "
+             "(regedit) でどちらかを削除してください。",
+             name, newName, first, second);
     ShowMessage(hwnd, text, "", MB_OK | MB_ICONHAND);
 }
 
