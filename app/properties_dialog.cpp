@@ -358,26 +358,6 @@ static void WarnAboutValue(HWND dialog, PropertyProblem problem, EntryValueId wh
     SendMessageA(field, EM_SETSEL, 0, -1);
 }
 
-// Full-width digits, which a paste or an IME the field could not turn off may still bring, as the
-// digits the number is read from; walked by characters, since 0x82 may end one.
-static void NarrowDigits(char* text)
-{
-    char* out = text;
-    for (const char* p = text; *p;) {
-        unsigned char lead = (unsigned char)p[0], trail = (unsigned char)p[1];
-        if (lead == 0x82 && trail >= 0x4F && trail <= 0x58) {
-            *out++ = (char)('0' + (trail - 0x4F));
-            p += 2;
-        } else if (IsDBCSLeadByteEx(932, lead) && trail) {
-            *out++ = *p++;
-            *out++ = *p++;
-        } else {
-            *out++ = *p++;
-        }
-    }
-    *out = '\0';
-}
-
 static int ChosenItem(HWND dialog, int list)
 {
     LRESULT index = SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0);
@@ -395,7 +375,6 @@ static void OnPropertiesOk(HWND dialog)
     ZeroMemory(&input, sizeof input);
     for (int i = 0; i < ENTRY_VALUE_COUNT; i++)
         GetDlgItemTextA(dialog, ValueRows[i].control, input.text[i], VALUE_TEXT_SIZE);
-    NarrowDigits(input.text[VALUE_HELP_TOPIC]);
     input.typeChoice = ChosenItem(dialog, IDC_TYPE);
     input.modalChoice = ChosenItem(dialog, IDC_MODAL);
     EntryValueId where = VALUE_MENU_TEXT;
