@@ -219,7 +219,15 @@ static void FillPreview(HWND dialog, PreviewDialog* preview)
         item.iItem = i;
         item.pszText = (wchar_t*)preview->rows[i].name;
         item.lParam = i;
+        // Rows stand at their own index, which the checks are read back by: a list that takes
+        // no more rows ends the dialog rather than offer boxes that belong to other entries.
         int row = (int)SendMessageW(list, LVM_INSERTITEMW, 0, (LPARAM)&item);
+        if (row != i) {
+            preview->filling = false;
+            ReportSystemError(dialog, ERROR_NOT_ENOUGH_MEMORY);
+            EndDialog(dialog, IDCANCEL);
+            return;
+        }
         wchar_t state[32] = L"";
         MultiByteToWideChar(932, 0, StateWord(*preview, preview->rows[i].state), -1, state, 32);
         LVITEMW sub = {};
@@ -303,7 +311,8 @@ static void ReportEntryFailure(HWND hwnd, const KeyRecord* written, RegistryView
 {
     int count = CountEntryKeys(written);
     UINT64 *now = NULL, *wanted = NULL;
-    char name[TOOL_TEXT_SIZE] = "";
+    // Room for the longest key name in code page 932 (255 characters of two bytes each).
+    char name[2 * TOOL_TEXT_SIZE] = "";
     if (AllocateArray((void**)&now, (size_t)count, sizeof *now) == ERROR_SUCCESS &&
         AllocateArray((void**)&wanted, (size_t)count, sizeof *wanted) == ERROR_SUCCESS &&
         DigestEntryKeys(view, written, now) == ERROR_SUCCESS) {
@@ -312,19 +321,14 @@ static void ReportEntryFailure(HWND hwnd, const KeyRecord* written, RegistryView
         int i = 0;
         for (DWORD position = 0; NextEntryKey(written, &position, &item); i++) {
             if (now[i] == wanted[i]) continue;
-            PreviewRow row;
-            TakeName(item, &row);
-            WideCharToMultiByte(CP_ACP, 0, row.name, -1, name, sizeof name, NULL, NULL);
-            DropDanglingLeadByte(name);
+            NarrowName(item.name, item.nameCharacters, name, sizeof name);
             break;
         }
     }
     if (now) GlobalFree(now);
     if (wanted) GlobalFree(wanted);
-    char system[512] = "";
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0,
-                        system, sizeof system - 1, NULL))
-        snprintf(system, sizeof system, "エラーが発生しました (エラー番号 %lu)。", error);
+    char system[512];
+    SystemErrorText(error, system, sizeof system);
     char text[FAILURE_TEXT_SIZE];
     snprintf(text, sizeof text,
              "'%s'\nこのツールを書き込めませんでした。書き込めたものは [元に戻す] で"
@@ -367,11 +371,15 @@ static int WriteCheckedRows(HWND hwnd, const PreviewCommand& command, const char
     } else if (error != ERROR_SUCCESS) {
         ReportSystemError(hwnd, error);
     } else if (unnamable >= 0) {
-        char text[FAILURE_TEXT_SIZE], name[TOOL_TEXT_SIZE];
-        WideCharToMultiByte(CP_ACP, 0, rows[unnamable].name, -1, name, sizeof name, NULL, NULL);
+        char text[FAILURE_TEXT_SIZE + TOOL_TEXT_SIZE], name[2 * TOOL_TEXT_SIZE];
+        const wchar_t* wide = rows[unnamable].name;
+        bool fits = NarrowName(wide, (DWORD)wcslen(wide), name, TOOL_TEXT_SIZE);
+        if (!fits) NarrowName(wide, (DWORD)wcslen(wide), name, sizeof name);
         snprintf(text, sizeof text,
-                 "'%s'\nこのツールの名前には、このシステムの文字コードにない文字があるため、"
-                 "元に戻すための記録を取れません。何も変更していません。",
+                 fits ? "'%s'\nこのツールの名前には、このシステムの文字コードにない文字があるため、"
+                        "元に戻すための記録を取れません。何も変更していません。"
+                      : "'%s'\nこのツールの名前は長すぎるため、元に戻すための記録を取れません。"
+                        "何も変更していません。",
                  name);
         ShowMessage(hwnd, text, "", MB_OK | MB_ICONEXCLAMATION);
     } else if (BeginUndoStep(hwnd, command.view == THIS_VIEW ? UNDO_RESTORE : UNDO_COPY, label,
@@ -409,8 +417,14 @@ static int RunPreview(HWND hwnd, const PreviewCommand& command, const char* labe
         checked[i] = rows[i].state == PREVIEW_NEW || rows[i].state == PREVIEW_CHANGED;
     PreviewDialog dialog = {&command, rows, count, checked, false};
     int written = 0;
-    if (RunCentredDialog(IDD_RESTORE_PREVIEW, hwnd, PreviewProc, (LPARAM)&dialog) == IDOK)
+    INT_PTR ended = RunCentredDialog(IDD_RESTORE_PREVIEW, hwnd, PreviewProc, (LPARAM)&dialog);
+    if (ended == IDOK) {
         written = WriteCheckedRows(hwnd, command, label, incoming, rows, count, checked);
+    } else if (ended == -1 || ended == 0) {
+        // No dialog, no choice: the command must still say why nothing happened.
+        ReportSystemError(hwnd, LastErrorOr(ERROR_CANCELLED));
+        written = -1;
+    }
     GlobalFree(rows);
     GlobalFree(checked);
     return written;

@@ -15,6 +15,7 @@
 static const int MaxKeyDepth = 512;
 // The longest key name the registry allows, in UTF-16 characters.
 static const DWORD MaxKeyNameCharacters = 255;
+static const DWORD MaxValueNameCharacters = 16383;
 
 // One key of the file, linked to its parent's other subkeys, and one value, linked to the key's
 // others: names and data are offsets into the pool, so that the arrays may move as they grow.
@@ -260,7 +261,9 @@ static DWORD TakeKeyLine(Parser* parser, const wchar_t* text, DWORD length,
         while (stop < pathLength && path[stop] != L'\\')
             stop++;
         // An empty part or one too long names no key; so deep a path no registry holds.
-        if (stop == start || stop - start > MaxKeyNameCharacters || ++depth > MaxKeyDepth)
+        // A U+0000 would end the name at the write, naming another key than the file's.
+        if (stop == start || stop - start > MaxKeyNameCharacters || ++depth > MaxKeyDepth ||
+            wmemchr(path + start, L'\0', stop - start))
             return Refuse(parser, BACKUP_BAD_LINE);
         error = FindOrAddKey(parser, key, path + start, stop - start, &key);
         start = stop + 1;
@@ -388,6 +391,10 @@ static DWORD TakeValueLine(Parser* parser, DWORD at, int current, wchar_t* name)
     } else if (!TakeQuoted(text, length, &at, name, &nameLength)) {
         return Refuse(parser, BACKUP_BAD_LINE);
     }
+    // The registry's longest value name; a U+0000 would end the name at the write, writing
+    // another value than the file's: refused here, before anything is written.
+    if (nameLength > MaxValueNameCharacters || wmemchr(name, L'\0', nameLength))
+        return Refuse(parser, BACKUP_BAD_LINE);
     while (at < length && IsBlank(text[at]))
         at++;
     if (at == length || text[at] != L'=') return Refuse(parser, BACKUP_BAD_LINE);
@@ -600,6 +607,9 @@ DWORD ReadBackupFile(const char* file, BackupFile* out)
         error = ERROR_NOT_ENOUGH_MEMORY;
     } else if (!ReadFile(handle, bytes, (DWORD)size.QuadPart, &read, NULL)) {
         error = LastErrorOr(ERROR_READ_FAULT);
+    } else if (read != (DWORD)size.QuadPart) {
+        // Half a file would hold half an entry, and the restore deletes what the record lacks.
+        error = ERROR_HANDLE_EOF;
     }
     CloseHandle(handle);
     if (error == ERROR_SUCCESS && bytes) error = ParseBackupText(bytes, read, menus, out);
@@ -668,6 +678,7 @@ static void RestoreFile(HWND owner, const char* file, void*)
     } else {
         int bits = BackupBits(backup);
         bool restore = true;
+        // Only a Yes writes: a box that could not be shown answers nothing.
         if (bits != 0 && bits != ViewBits(THIS_VIEW)) {
             char text[256];
             snprintf(text, sizeof text,
@@ -676,7 +687,7 @@ static void RestoreFile(HWND owner, const char* file, void*)
                      EditionName(bits == 64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
                      EditionName(THIS_VIEW));
             restore = ShowMessage(owner, text, "バックアップから戻す",
-                                  MB_YESNO | MB_ICONQUESTION) != IDNO;
+                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
         }
         if (restore) RestoreEntries(owner, &backup.record, FileNameOf(file));
     }

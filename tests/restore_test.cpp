@@ -152,6 +152,12 @@ TEST(Restore, RefusesTheWholeFileNamingItsFirstBadLine)
                 "Menu]\r\n@=\"\"\r\n",
          BACKUP_MENU_VALUE, 6, NULL},
         {head + "\"" + std::string(300, 'x') + "\"=\"\x95\r\n", BACKUP_BAD_LINE, 5, NULL},
+        // A zero inside a name would name another key or value at the write.
+        {head + std::string("\"a\0b\"=\"1\"\r\n", 11), BACKUP_BAD_LINE, 5, NULL},
+        {head + std::string("[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Cakewalk Music "
+                            "Software\\Tools Menu\\A\0B]\r\n",
+                            82),
+         BACKUP_BAD_LINE, 5, NULL},
         {"Windows Registry Editor Version 5.00\r\n", BACKUP_NOT_REGISTRY_FILE, 1, NULL},
         {"\xEF\xBB\xBFREGEDIT4\r\n", BACKUP_UTF8_FILE, 0, ""},
         {Wide(L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\"
