@@ -118,6 +118,7 @@ enum BackupRefusal {
     BACKUP_DELETION,          // [-key] or "name"=-
     BACKUP_MENU_VALUE,        // a value of the Tools Menu key itself, which is no entry
     BACKUP_BAD_LINE,          // a line that is no registry line, or a broken one
+    BACKUP_TOO_MANY,          // more values or subkeys, in one key or in all, than any menu holds
 };
 // A backup as read: its entry keys, each with its whole tree, in the file's order, names and
 // data as the file gives them (a key given twice is one, a value given twice the last). pathBits:

@@ -16,6 +16,10 @@ static const int MaxKeyDepth = 512;
 // The longest key name the registry allows, in UTF-16 characters.
 static const DWORD MaxKeyNameCharacters = 255;
 static const DWORD MaxValueNameCharacters = 16383;
+// Each name is matched against its key's others, so a file made to hold millions of them would
+// keep the window waiting for hours; these bound that to seconds. No Tools Menu comes near them.
+static const int MaxNamesPerKey = 10000;
+static const int MaxNames = 200000;
 
 // One key of the file, linked to its parent's other subkeys, and one value, linked to the key's
 // others: names and data are offsets into the pool, so that the arrays may move as they grow.
@@ -23,6 +27,7 @@ struct ParsedKey {
     DWORD name, nameCharacters;
     int firstChild, lastChild, next;
     int firstValue, lastValue;
+    int children, values;
 };
 struct ParsedValue {
     DWORD name, nameCharacters;
@@ -168,6 +173,9 @@ static DWORD FindOrAddKey(Parser* parser, int parent, const wchar_t* name, DWORD
             return ERROR_SUCCESS;
         }
     }
+    if (keys[parent].children >= MaxNamesPerKey ||
+        parser->keyCount + parser->valueCount >= MaxNames)
+        return Refuse(parser, BACKUP_TOO_MANY);
     DWORD offset = 0;
     DWORD error = PoolAdd(parser, name, characters * sizeof(wchar_t), &offset);
     if (error == ERROR_SUCCESS)
@@ -177,7 +185,8 @@ static DWORD FindOrAddKey(Parser* parser, int parent, const wchar_t* name, DWORD
     if (error != ERROR_SUCCESS) return error;
     keys = parser->keys;
     int added = parser->keyCount++;
-    keys[added] = ParsedKey{offset, characters, -1, -1, -1, -1, -1};
+    keys[added] = ParsedKey{offset, characters, -1, -1, -1, -1, -1, 0, 0};
+    keys[parent].children++;
     if (keys[parent].lastChild >= 0)
         keys[keys[parent].lastChild].next = added;
     else
@@ -204,6 +213,8 @@ static DWORD SetParsedValue(Parser* parser, int key, const wchar_t* name, DWORD 
             return ERROR_SUCCESS;
         }
     }
+    if (owner->values >= MaxNamesPerKey || parser->keyCount + parser->valueCount >= MaxNames)
+        return Refuse(parser, BACKUP_TOO_MANY);
     DWORD nameOffset = 0;
     error = PoolAdd(parser, name, characters * sizeof(wchar_t), &nameOffset);
     if (error == ERROR_SUCCESS)
@@ -219,6 +230,7 @@ static DWORD SetParsedValue(Parser* parser, int key, const wchar_t* name, DWORD 
     else
         owner->firstValue = added;
     owner->lastValue = added;
+    owner->values++;
     return ERROR_SUCCESS;
 }
 
@@ -565,7 +577,7 @@ DWORD ParseBackupText(const BYTE* bytes, DWORD size, const BackupMenus& menus, B
     DWORD error = GrowBlock((void**)&parser.keys, &parser.keysCapacity, 256 * sizeof(ParsedKey),
                             256 * sizeof(ParsedKey));
     if (error == ERROR_SUCCESS) {
-        parser.keys[0] = ParsedKey{0, 0, -1, -1, -1, -1, -1};
+        parser.keys[0] = ParsedKey{0, 0, -1, -1, -1, -1, -1, 0, 0};
         parser.keyCount = 1;
         error = ParseLines(&parser, menus, &name, &nameCapacity);
     }
@@ -639,6 +651,7 @@ static const char* RefusalReason(BackupRefusal refusal)
     case BACKUP_MENU_VALUE:
         return "[ツール] メニューのキーそのものの値は、ツールではないため戻せません。";
     case BACKUP_BAD_LINE: return "この行を読めません。";
+    case BACKUP_TOO_MANY: return "値やサブキーが多すぎます。";
     }
     return "";
 }

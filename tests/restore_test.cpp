@@ -176,6 +176,14 @@ TEST(Restore, RefusesTheWholeFileNamingItsFirstBadLine)
         EXPECT_EQ(0u, backup.record.size);
         FreeBackupFile(&backup);
     }
+    // So many names in one key that matching each against the others would never end.
+    std::string many = head;
+    for (int i = 0; i <= 10000; i++)
+        many += "\"v" + std::to_string(i) + "\"=\"\"\r\n";
+    BackupFile crowded = Parse(many);
+    EXPECT_EQ(BACKUP_TOO_MANY, crowded.refusal);
+    EXPECT_EQ(0u, crowded.record.size);
+    FreeBackupFile(&crowded);
     // A long line is cut at a whole character, and says so.
     BackupFile backup = Parse(head + "\"" + std::string(79, 'x') + "\x95\x5C" + "\"=-\r\n");
     EXPECT_EQ(std::string("\"") + std::string(79, 'x') + "…", backup.lineText);
